@@ -1,0 +1,71 @@
+// Result codes of the conduit's own code; any other value is a Sync Manager
+// result passed on.
+#pragma once
+
+#include "afx/afxtypes.h"
+
+enum : LONG {
+    CONDUIT_OK = 0,
+    CONDUIT_BUFFER_TOO_SMALL = 4353,      // the needed size is written back
+    CONDUIT_NO_MEMORY = 4354,
+    CONDUIT_NULL_ARGUMENT = 4355,
+    CONDUIT_NULL_ARGUMENT2 = 4361,
+    CONDUIT_TOO_LONG = 4356,
+    CONDUIT_BAD_INDEX = 4357,             // category index above 15, or position beyond the array
+    CONDUIT_EMPTY_NAME = 4359,
+    CONDUIT_CATEGORY_NOT_FOUND = 4360,
+    CONDUIT_BAD_ITERATION = 4363,
+    CONDUIT_NOT_SUPPORTED = 4364,
+    CONDUIT_ALREADY_OPEN = 4365,
+    CONDUIT_NO_APPINFO = 4366,
+    CONDUIT_NO_MORE = 4367,               // no further record / not found in memory
+    CONDUIT_NO_CATEGORIES = 4368,
+    CONDUIT_NO_ARRAY = 4369,
+    CONDUIT_BAD_SYNC_TYPE = 4370,
+    CONDUIT_SYNC_TYPE_TOO_HIGH = 4371,
+    CONDUIT_NOT_OPEN = 4372,
+    CONDUIT_FILE_OPEN_FAILED = 4373,
+    CONDUIT_RECORD_NOT_FOUND = 4374,
+    CONDUIT_FILE_EMPTY = 4375,
+    CONDUIT_FILE_READ_FAILED = 4376,
+    CONDUIT_FILE_TOO_SHORT = 4377,
+    CONDUIT_FILE_NOT_OPEN = 4378,
+    CONDUIT_NO_FILE_NAME = 4379,
+    CONDUIT_READ_HEADER_FAILED = 4380,
+    CONDUIT_READ_APPINFO_FAILED = 4381,
+    CONDUIT_READ_SORTINFO_FAILED = 4382,
+    CONDUIT_READ_RECORD_FAILED = 4383,
+    CONDUIT_WRITE_FAILED = 4384,
+    CONDUIT_DESKTOP_NO_APPINFO = 4385,
+    CONDUIT_DESKTOP_NO_SORTINFO = 4386,
+    CONDUIT_DESKTOP_MISSING = 4387,
+    CONDUIT_HANDHELD_MISSING = 4388,
+    CONDUIT_SYNC_TYPE_SWITCHED = 4389,
+    CONDUIT_BACKUP_COPY_FAILED = 4390,
+    CONDUIT_ID_UNKNOWN = 4391,
+    CONDUIT_ID_COUNT_MISMATCH = 4392,
+    CONDUIT_CATEGORY_FULL = -2000,        // list full, or category without ID
+    CONDUIT_APPINFO_TOO_SHORT = -2001,
+    CONDUIT_CATEGORY_ID_IN_USE = -2002,
+    CONDUIT_NO_CATEGORY_AT_INDEX = -2003,
+    CONDUIT_CATEGORY_INDEX_TOO_HIGH = -2004,
+    CONDUIT_STRING_ALLOC_FAILED = -501,
+    CONDUIT_STRING_LOCK_FAILED = -502
+};
+
+// Sync Manager results the conduit tells apart.
+enum : LONG { SYNC_NOT_FOUND = 0x4003 };
+
+// A communication error: bit 0x2000 set, and not -1.
+inline bool IsCommunicationError(LONG code) { return code != -1 && (code & 0x2000) != 0; }
+
+// Log messages (string numbers) written by the record managers.
+enum : unsigned {
+    MSG_PURGE_FAILED = 3316,
+    MSG_RESET_FLAGS_FAILED = 3348,
+    MSG_CLOSE_FAILED = 3366,
+    MSG_CREATE_FAILED = 3374,
+    MSG_PC_ADD_FAILED = 3375,
+    MSG_HH_ADD_FAILED = 3376,
+    MSG_HH_READ_FAILED = 3378
+};
