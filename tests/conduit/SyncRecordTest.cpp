@@ -1,0 +1,125 @@
+// The conduit's record: conversion from and to the Sync Manager's raw
+// record, comparison, status and copies.
+#include "SyncRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
+{
+    unsigned char data[] = {1, 2, 3, 4, 5};
+    SyncRawRecord raw = {};
+    raw.dbHandle = 3;
+    raw.recordId = 0xABCDEF;
+    raw.recordIndex = 9;
+    raw.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
+    raw.category = 7;
+    raw.dataLength = 5;
+    raw.bufferSize = 5;
+    raw.pData = data;
+
+    CSyncRecord rec;
+    ASSERT_EQ(0, rec.FromRaw(raw));
+    EXPECT_EQ(0xABCDEFu, rec.GetID());
+    EXPECT_EQ(9, rec.GetPosition());
+    EXPECT_EQ(7u, rec.GetCategory());
+    EXPECT_EQ(3, rec.GetHandle());
+    EXPECT_EQ(CSyncRecord::StatusDeleted | CSyncRecord::StatusArchived | CSyncRecord::StatusModified, rec.GetFlags());
+    EXPECT_TRUE(rec.IsPrivate());
+    ASSERT_EQ(5u, rec.GetDataLength());
+    data[0] = 99;
+    EXPECT_EQ(1, rec.GetData()[0]) << "the data is copied";
+
+    unsigned char out[8] = {};
+    SyncRawRecord back = {};
+    back.attributes = 0xFF;   // cleared and rebuilt
+    back.pData = out;
+    back.bufferSize = sizeof out;
+    rec.SetPositionOverride(4);
+    ASSERT_EQ(0, rec.ToRaw(back));
+    EXPECT_EQ(0xABCDEFu, +back.recordId);
+    EXPECT_EQ(4, +back.recordIndex) << "the override wins over the position";
+    EXPECT_EQ(SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE, +back.attributes);
+    EXPECT_EQ(7, +back.category);
+    EXPECT_EQ(5u, +back.dataLength);
+    EXPECT_EQ(0, std::memcmp(out, "\x01\x02\x03\x04\x05", 5));
+
+    rec.SetFlags(0);
+    rec.SetPrivate(0);
+    ASSERT_EQ(0, rec.ToRaw(back));
+    EXPECT_EQ(0, +back.attributes);
+
+    back.bufferSize = 4;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
+    rec.SetData(nullptr, 0);
+    ASSERT_EQ(0, rec.ToRaw(back));
+    EXPECT_EQ(0u, +back.dataLength);
+}
+
+TEST(SyncRecordTest, ARawRecordClaimingMoreDataThanItsBufferIsRefused)
+{
+    unsigned char data[4] = {};
+    SyncRawRecord raw = {};
+    raw.pData = data;
+    raw.bufferSize = 4;
+    raw.dataLength = 5000;
+    CSyncRecord rec;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.FromRaw(raw));
+    EXPECT_EQ(0u, rec.GetDataLength());
+}
+
+TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)
+{
+    CSyncRecord a, b;
+    a.SetData("abc", 3);
+    b.SetData("abc", 3);
+    EXPECT_EQ(0, a.Compare(b));
+    b.SetCategory(2);
+    b.SetPrivate(1);
+    EXPECT_EQ(3, a.Compare(b));
+    b.SetCategory(0);
+    EXPECT_EQ(4, a.Compare(b));
+    b.SetData("abd", 3);
+    EXPECT_EQ(2, a.Compare(b));
+    b.SetData("abcd", 4);
+    EXPECT_EQ(1, a.Compare(b));
+    a.SetID(1);
+    a.SetFlags(CSyncRecord::StatusModified);
+    b.SetData("abc", 3);
+    b.SetCategory(0);
+    b.SetPrivate(0);
+    EXPECT_EQ(0, a.Compare(b)) << "IDs and flags are not contents";
+}
+
+TEST(SyncRecordTest, StatusCodesCopiesAndResets)
+{
+    CSyncRecord r;
+    EXPECT_EQ(CSyncRecord::NoID, r.GetID());
+    EXPECT_EQ(-1, r.GetPosition());
+    EXPECT_EQ(0x20u, r.GetStatusCode());
+    r.SetArchived(1);
+    r.SetModified(1);
+    EXPECT_EQ(6u, r.GetStatusCode());
+    r.SetUnvisited(1);
+    r.SetData("xyz", 3);
+    r.SetID(5);
+
+    CSyncRecord copy(r);
+    r.SetData("other", 5);
+    EXPECT_EQ(3u, copy.GetDataLength());
+    EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3)) << "copies own their data";
+    EXPECT_EQ(5u, copy.GetID());
+    EXPECT_TRUE(copy.IsUnvisited());
+    copy = copy;
+    EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3));
+
+    copy.ResetStatus();
+    EXPECT_EQ(0u, copy.GetFlags());
+    EXPECT_FALSE(copy.IsUnvisited());
+    EXPECT_EQ(5u, copy.GetID()) << "resetting the status keeps the rest";
+}
+
+} // namespace
