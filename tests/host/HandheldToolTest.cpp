@@ -246,4 +246,14 @@ TEST_F(HandheldToolTest, ExitStatusesTellWhatWentWrong)
     EXPECT_EQ(HandheldDamaged, Run({"list", "--json"}));
 }
 
+TEST_F(HandheldToolTest, TheProgramRunsOnItsOwn)
+{
+    const std::string listing = dir.File("list.json");
+    ASSERT_EQ(0, testsupport::RunBeside("handheld", {dir.Path(), "create", "--hint", "my hint"}, dir.File("out.txt")));
+    ASSERT_EQ(0, testsupport::RunBeside("handheld", {dir.Path(), "list", "--json"}, listing));
+    const std::vector<std::uint8_t> json = testsupport::ReadBytes(listing);
+    EXPECT_NE(std::string::npos, std::string(json.begin(), json.end()).find("\"hint\": \"my hint\""));
+    EXPECT_EQ(HandheldUsage, testsupport::RunBeside("handheld", {dir.Path(), "bogus"}, dir.File("out.txt")));
+}
+
 } // namespace
