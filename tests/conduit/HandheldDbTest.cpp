@@ -336,6 +336,27 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     EXPECT_EQ(MSG_PURGE_FAILED, log.entries[0].message);
 }
 
+TEST_F(HandheldDbTest, AResourceDatabaseTakesResourceCalls)
+{
+    auto h = Make(3);
+    h->SetName("Resources");
+    h->SetFlags(SYNC_DB_RESOURCE);
+    EXPECT_FALSE(h->IsRecordDb());
+    ASSERT_EQ(0, h->Open());
+    CSyncRecord r;
+    r.SetID(7);
+    r.SetData("res", 3);
+    ASSERT_EQ(0, h->AddRecord(r));
+    EXPECT_EQ(0, r.GetPosition());
+    PdbDatabase db;
+    ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
+    ASSERT_EQ(1u, db.records.size());
+    EXPECT_EQ(7, db.records[0].resourceId);
+    ASSERT_EQ(0, h->DeleteRecord(r));
+    ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
+    EXPECT_TRUE(db.records.empty());
+}
+
 TEST_F(HandheldDbTest, MovesAndRemovesCategories)
 {
     PutSample();

@@ -360,6 +360,46 @@ TEST_F(SyncManagerTest, CreatingOpeningAndDeletingDatabases)
     EXPECT_EQ(SYNCERR_NOT_FOUND, SyncOpenDB("a/b:c", 1, &h, SYNC_MODE_READ)) << "there is only card 0";
 }
 
+TEST_F(SyncManagerTest, ResourceDatabasesKeepResourcesByTypeAndId)
+{
+    SyncCreateDbRequest req = {};
+    std::strcpy(req.name, "Res");
+    req.dbFlags = SYNC_DB_RESOURCE;
+    ASSERT_EQ(0, SyncCreateDB(&req));
+    EXPECT_TRUE(testsupport::FileExists(dir.File("Res.prc")));
+    Raw a(req.dbHandle);
+    a.Set("first");
+    a.r.resourceType = 0x74535452;   // "tSTR"
+    a.r.recordId = 1000;
+    ASSERT_EQ(0, SyncWriteResourceRec(&a.r));
+    EXPECT_EQ(0, +a.r.recordIndex);
+    Raw b = a;
+    b.r.pData = b.buf.data();
+    b.r.recordId = 1001;
+    ASSERT_EQ(0, SyncWriteResourceRec(&b.r));
+    EXPECT_EQ(1, +b.r.recordIndex);
+    a.Set("again");
+    ASSERT_EQ(0, SyncWriteResourceRec(&a.r));
+    EXPECT_EQ(0, +a.r.recordIndex) << "same type and ID: replaced";
+    EXPECT_EQ(SYNCERR_WRONG_KIND, SyncWriteRec(&a.r));
+
+    Raw del(req.dbHandle);
+    del.r.resourceType = 0x74535452;
+    del.r.recordId = 1001;
+    ASSERT_EQ(0, SyncDeleteResourceRec(&del.r));
+    EXPECT_EQ(SYNCERR_NOT_FOUND, SyncDeleteResourceRec(&del.r));
+    EXPECT_EQ(0, SyncCloseDB(req.dbHandle));
+
+    std::string out = dir.File("dump.txt");
+    ASSERT_EQ(0, testsupport::RunBeside("sync_dump", {dir.Path(), "Res"}, out));
+    std::ifstream in(out);
+    std::string count, record;
+    std::getline(in, count);
+    std::getline(in, record);
+    EXPECT_EQ(0u, count.find("count 1"));
+    EXPECT_EQ(0u, record.find("record 0 id 1000 attr 00 cat 0 len 5 data 616761696e")) << record;
+}
+
 TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
 {
     Put(Sample());
