@@ -218,10 +218,11 @@ SyncErr ReadAt(SyncRawRecord* pRec, long index)
     return ToRaw(*o, static_cast<std::size_t>(index), pRec);
 }
 
-// The data a raw record carries, checked.
+// The data a raw record carries, checked: a length beyond the buffer the
+// caller lends would have us read past it.
 SyncErr RawData(const SyncRawRecord* pRec, std::vector<std::uint8_t>& data)
 {
-    if (pRec->dataLength > 0xFFFF || (pRec->dataLength && !pRec->pData))
+    if (pRec->dataLength > pRec->bufferSize || (pRec->dataLength && !pRec->pData))
         return SYNCERR_BAD_ARGUMENT;
     data.assign(pRec->pData, pRec->pData + pRec->dataLength);
     return SYNCERR_NONE;
@@ -742,7 +743,7 @@ SyncErr SYNC_CALL SyncWriteDBAppInfoBlock(SyncDbHandle hDb, SyncBlockDesc* pBloc
     OpenDb* o;
     if (SyncErr e = Writable(hDb, o))
         return e;
-    if (!pBlock || (pBlock->bytesUsed && !pBlock->pBuffer))
+    if (!pBlock || pBlock->bytesUsed > pBlock->bufferSize || (pBlock->bytesUsed && !pBlock->pBuffer))
         return SYNCERR_BAD_ARGUMENT;
     PdbDatabase changed = o->db;
     changed.hasAppInfo = true;

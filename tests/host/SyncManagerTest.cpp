@@ -420,6 +420,15 @@ TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
     SyncDbHandle rw = Open();
     w.r.dbHandle = rw;
     EXPECT_EQ(SYNCERR_WRONG_KIND, SyncWriteResourceRec(&w.r)) << "a record database has no resources";
+    Raw liar(rw);
+    liar.r.bufferSize = 2;
+    liar.r.dataLength = 3;
+    EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncWriteRec(&liar.r)) << "a length beyond the lent buffer";
+    SyncBlockDesc block = {};
+    block.pBuffer = liar.buf.data();
+    block.bufferSize = 2;
+    block.bytesUsed = 3;
+    EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncWriteDBAppInfoBlock(rw, &block));
     EXPECT_EQ(0, SyncCloseDB(rw));
 
     SyncConduitHandle c = 0;
