@@ -59,7 +59,7 @@ LONG CHandheldDb::Open()
         SyncErr e = SyncOpenDB(m_szName, m_byCard, &m_hDb, SYNC_MODE_READ_WRITE);
         if (e) {
             m_hDb = 0;
-            return e == SYNC_NOT_FOUND ? CONDUIT_HANDHELD_MISSING : e;
+            return e == SYNC_NOT_FOUND ? LONG(CONDUIT_HANDHELD_MISSING) : e;
         }
         return CONDUIT_OK;
     }

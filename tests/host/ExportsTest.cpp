@@ -138,12 +138,12 @@ TEST(ExportsTest, TheStandInsExportExactlyTheHostsNamesAndOrdinals)
         std::set<unsigned> unnamed;
         std::set<std::string> named;
         for (const auto& [ordinal, n] : exports) {
-            if (n.empty())
+            if (n.empty()) {
                 unnamed.insert(ordinal);
-            else
+            } else {
                 named.insert(n);
-            if (!n.empty())
                 EXPECT_EQ(0u, e.byOrdinal.count(ordinal)) << e.file << ": " << n << " takes a host ordinal";
+            }
         }
         EXPECT_EQ(e.byOrdinal, unnamed) << e.file;
         EXPECT_EQ(e.byName, named) << e.file;
