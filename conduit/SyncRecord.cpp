@@ -76,6 +76,20 @@ int CSyncRecord::Compare(const CSyncRecord& other) const
     return 0;
 }
 
+unsigned CSyncRecord::GetDescriptionMessage(DWORD* pdwValue) const
+{
+    // A desktop record not yet known to the handheld has ID 0: no ID either.
+    const bool hasId = m_dwID != 0 && m_dwID != NoID;
+    if (hasId || m_lPosition == -1) {
+        if (pdwValue)
+            *pdwValue = m_dwID;
+        return MSG_RECORD_ID;
+    }
+    if (pdwValue)
+        *pdwValue = static_cast<DWORD>(m_lPosition);
+    return MSG_RECORD_INDEX;
+}
+
 LONG CSyncRecord::FromRaw(const SyncRawRecord& raw)
 {
     // A length beyond the lent buffer would read past it.

@@ -69,6 +69,11 @@ public:
     // 4 private flags differ; checked in this order.
     int Compare(const CSyncRecord& other) const;
 
+    // Which text describes the record in the log: 3379 ("Record ID %u") with
+    // its ID when it has one (or when neither ID nor position is known),
+    // else 3380 ("Record Index %u") with its position.
+    unsigned GetDescriptionMessage(DWORD* pdwValue) const;
+
     // From a raw record as the Sync Manager filled it.
     LONG FromRaw(const SyncRawRecord& raw);
     // Into a raw record whose buffer the caller lends; CONDUIT_BUFFER_TOO_SMALL

@@ -122,4 +122,19 @@ TEST(SyncRecordTest, StatusCodesCopiesAndResets)
     EXPECT_EQ(5u, copy.GetID()) << "resetting the status keeps the rest";
 }
 
+TEST(SyncRecordTest, LogDescriptionUsesTheIdWhenThereIsOneElseThePosition)
+{
+    CSyncRecord r;
+    DWORD v = 1;
+    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v)) << "neither ID nor position";
+    r.SetPosition(12);
+    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v));
+    EXPECT_EQ(12u, v);
+    r.SetID(0);
+    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v)) << "a new desktop record has no ID yet";
+    r.SetID(77);
+    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v));
+    EXPECT_EQ(77u, v);
+}
+
 } // namespace
