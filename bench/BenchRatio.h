@@ -21,7 +21,7 @@ public:
             if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
                 continue;
             const double perIter = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const std::string name = run.benchmark_name();
+            const std::string name = run.run_name.function_name;
             auto it = m_best.find(name);
             if (it == m_best.end() || perIter < it->second)
                 m_best[name] = perIter;
@@ -29,7 +29,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 
-    // Seconds per iteration of a benchmark (by its full name), or 0 if it did not run.
+    // Seconds per iteration of a benchmark (by its function name), or 0 if it did not run.
     double Best(const std::string& name) const
     {
         auto it = m_best.find(name);
