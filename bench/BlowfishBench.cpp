@@ -8,12 +8,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "BenchRatio.h"
 #include "Blowfish.h"
 
 namespace {
@@ -59,61 +56,13 @@ void BM_BlowfishOpenSsl(benchmark::State& state)
 }
 BENCHMARK(BM_BlowfishOpenSsl);
 
-// Console output as usual, plus the best time per iteration of each
-// benchmark (over repetitions, if any), for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    // No colour codes when the output goes to a file or a log, so the ratio
-    // line stays greppable.
-    RatioReporter()
-        : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular)
-    {
-    }
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
-                continue;
-            const double perIter = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const std::string name = run.run_name.function_name;
-            auto it = m_best.find(name);
-            if (it == m_best.end() || perIter < it->second)
-                m_best[name] = perIter;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    bool Ratio(double* pRatio) const
-    {
-        auto ours = m_best.find("BM_BlowfishOurs");
-        auto ref = m_best.find("BM_BlowfishOpenSsl");
-        if (ours == m_best.end() || ref == m_best.end() || ours->second <= 0)
-            return false;
-        *pRatio = ref->second / ours->second;  // same bytes per iteration
-        return true;
-    }
-
-private:
-    std::map<std::string, double> m_best;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    double ratio = 0;
-    if (!reporter.Ratio(&ratio)) {
-        std::fprintf(stderr, "ratio blowfish_throughput_ours_vs_openssl: both benchmarks must run\n");
+    if (!RunBenchmarks(argc, argv, reporter))
         return 1;
-    }
-    std::printf("ratio blowfish_throughput_ours_vs_openssl = %.2f\n", ratio);
-    return 0;
+    // Higher is better for us: OpenSSL's time over ours for the same bytes.
+    return reporter.PrintRatio("blowfish_throughput_ours_vs_openssl", "BM_BlowfishOpenSsl", "BM_BlowfishOurs") ? 0 : 1;
 }

@@ -16,6 +16,8 @@ Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null' EXIT
 export DISPLAY=$display
+# A persistent Wine server saves its start-up at every test program.
+WINEPREFIX=$PWD/build/windows/wineprefix wineserver -p
 sleep 1
 
 status=0

@@ -1,11 +1,21 @@
 #include "Iterator.h"
 #include "TessalyTable.h"
 
+#include <cstddef>
 #include <cstdlib>
+#include <new>
 
 namespace NorvaneCommon {
 
 namespace {
+// Room for the largest key that a sort places in the view's block.
+constexpr size_t MaxOf(size_t a, size_t b) { return a > b ? a : b; }
+constexpr size_t kKeyAlign = MaxOf(alignof(CIntKey), MaxOf(alignof(CLongKey), alignof(CStringKey)));
+constexpr size_t kKeySlot =
+    (MaxOf(sizeof(CIntKey), MaxOf(sizeof(CLongKey), sizeof(CStringKey))) + kKeyAlign - 1) / kKeyAlign * kKeyAlign;
+static_assert(sizeof(CSortKey) % kKeyAlign == 0, "key slots follow the entries aligned");
+static_assert(alignof(CSortKey) <= alignof(std::max_align_t), "the block is allocated with operator new");
+
 template <typename T>
 int Sign3(T a, T b)
 {
@@ -108,9 +118,12 @@ CGenIterator::~CGenIterator() { RemoveSortKeyPtrs(); }
 void CGenIterator::RemoveSortKeyPtrs()
 {
     if (m_pSortKeys) {
-        for (int i = 0; i < m_nCount; ++i)
-            delete m_pSortKeys[i].m_pKey;
-        delete[] m_pSortKeys;
+        // The keys live in the entry array's block: destroy, don't delete.
+        for (int i = 0; i < m_nCount; ++i) {
+            if (m_pSortKeys[i].m_pKey)
+                m_pSortKeys[i].m_pKey->~CKey();
+        }
+        ::operator delete(m_pSortKeys);
     }
     m_pSortKeys = nullptr;
     m_nCount = 0;
@@ -128,47 +141,76 @@ int CGenIterator::QRevSortCmp(const void* pLeft, const void* pRight)
     return static_cast<const CSortKey*>(pRight)->m_pKey->Compare(static_cast<const CSortKey*>(pLeft)->m_pKey);
 }
 
+// One block holds the entry array and, behind it, a slot for each record's
+// key: one allocation per sort instead of one per record, and keys packed
+// together, which keeps the comparisons inside qsort in cache.
 int CGenIterator::BeginSort()
 {
     RemoveSortKeyPtrs();
     m_nCurrentRow = 0;
     const int n = static_cast<int>(m_pTable->GetRecordCount());
     if (n > 0) {
-        m_pSortKeys = new CSortKey[n];
-        // m_nCount grows as keys are stored, so a failed allocation half way
-        // leaves a view that RemoveSortKeyPtrs can still free.
+        if (static_cast<size_t>(n) > static_cast<size_t>(-1) / (sizeof(CSortKey) + kKeySlot))
+            throw std::bad_alloc();
+        m_pSortKeys = static_cast<CSortKey*>(::operator new(static_cast<size_t>(n) * (sizeof(CSortKey) + kKeySlot)));
+        // Entries become live as their keys are placed (m_nCount grows).
     }
     return n;
 }
 
-void CGenIterator::EndSort()
+void CGenIterator::PlaceEntry(int nRecords, int nPosition, KeyMaker make)
 {
+    void* pSlot = reinterpret_cast<unsigned char*>(m_pSortKeys + nRecords) + static_cast<size_t>(nPosition) * kKeySlot;
+    CSortKey* pEntry = new (m_pSortKeys + nPosition) CSortKey;
+    pEntry->m_nPosition = nPosition;
+    pEntry->m_pKey = make(pSlot, GetRecordAt(nPosition));
+    m_nCount = nPosition + 1;
+}
+
+void CGenIterator::BuildView(KeyMaker make)
+{
+    const int n = BeginSort();
+    try {
+        for (int i = 0; i < n; ++i)
+            PlaceEntry(n, i, make);
+    } catch (...) {
+        RemoveSortKeyPtrs();   // no half-built view
+        throw;
+    }
     if (m_nCount > 1)
         std::qsort(m_pSortKeys, static_cast<size_t>(m_nCount), sizeof(CSortKey), QSortCmp);
 }
 
-LONG CGenIterator::SortByField(eRecordField eField)
+namespace {
+CKey* MakeIndexKey(void* pSlot, CGenRecord* pRecord) { return new (pSlot) CIntKey(static_cast<int>(pRecord->GetIndex())); }
+CKey* MakeIdKey(void* pSlot, CGenRecord* pRecord) { return new (pSlot) CIntKey(static_cast<int>(pRecord->GetID())); }
+CKey* MakeCategoryKey(void* pSlot, CGenRecord* pRecord)
 {
-    const int n = BeginSort();
-    for (int i = 0; i < n; ++i) {
-        const CGenRecord* pRecord = GetRecordAt(i);
-        DWORD value = 0;
-        switch (eField) {
-        case FieldIndex: value = pRecord->GetIndex(); break;
-        case FieldId: value = pRecord->GetID(); break;
-        case FieldCategory: value = pRecord->GetCategory(); break;
-        }
-        m_pSortKeys[i].m_pKey = new CIntKey(static_cast<int>(value));
-        m_pSortKeys[i].m_nPosition = i;
-        m_nCount = i + 1;
-    }
-    EndSort();
+    return new (pSlot) CIntKey(static_cast<int>(pRecord->GetCategory()));
+}
+CKey* MakeMemoKey(void* pSlot, CGenRecord* pRecord)
+{
+    return new (pSlot) CStringKey(static_cast<CTessalyRecord*>(pRecord)->GetMemo());
+}
+} // namespace
+
+LONG CGenIterator::SortByRecordIndex()
+{
+    BuildView(MakeIndexKey);
     return 0;
 }
 
-LONG CGenIterator::SortByRecordIndex() { return SortByField(FieldIndex); }
-LONG CGenIterator::SortByRecordId() { return SortByField(FieldId); }
-LONG CGenIterator::SortByCatId() { return SortByField(FieldCategory); }
+LONG CGenIterator::SortByRecordId()
+{
+    BuildView(MakeIdKey);
+    return 0;
+}
+
+LONG CGenIterator::SortByCatId()
+{
+    BuildView(MakeCategoryKey);
+    return 0;
+}
 
 LONG CGenIterator::FindFirst(CGenRecord*& pRecord, int bSkipDeleted)
 {
@@ -242,14 +284,7 @@ CTessalyIterator::~CTessalyIterator() {}
 
 LONG CTessalyIterator::SortByAlphabetical()
 {
-    const int n = BeginSort();
-    for (int i = 0; i < n; ++i) {
-        const CTessalyRecord* pRecord = static_cast<const CTessalyRecord*>(GetRecordAt(i));
-        m_pSortKeys[i].m_pKey = new CStringKey(pRecord->GetMemo());
-        m_pSortKeys[i].m_nPosition = i;
-        m_nCount = i + 1;
-    }
-    EndSort();
+    BuildView(MakeMemoKey);
     return 0;
 }
 

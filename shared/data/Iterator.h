@@ -1,6 +1,6 @@
 // Sort keys and iterators: a sorted view of a table's records that never
-// moves the records themselves. One key object per record, one entry array,
-// sorted with qsort.
+// moves the records themselves. One key object per record, built inside the
+// block of the entry array, and the entries sorted with qsort.
 #pragma once
 
 #include "NvComnApi.h"
@@ -91,13 +91,9 @@ protected:
 class NVCOMN_API CSortKey {
 public:
     CSortKey() : m_pKey(nullptr), m_nPosition(0) {}
-    CSortKey(const CSortKey& other) : m_pKey(other.m_pKey), m_nPosition(other.m_nPosition) {}
-    CSortKey& operator=(const CSortKey& other)
-    {
-        m_pKey = other.m_pKey;
-        m_nPosition = other.m_nPosition;
-        return *this;
-    }
+    // Plain member-wise copies: qsort moves entries as bytes.
+    CSortKey(const CSortKey& other) = default;
+    CSortKey& operator=(const CSortKey& other) = default;
 
     CKey* m_pKey;
     int m_nPosition;
@@ -142,12 +138,16 @@ protected:
     static int QRevSortCmp(const void* pLeft, const void* pRight);
 
     enum eRecordField { FieldIndex, FieldId, FieldCategory };
-    LONG SortByField(eRecordField eField);
     LONG FindByField(eRecordField eField, int nValue, CGenRecord*& pRecord, int bSkipDeleted);
-    // Discards the view and makes room for one entry per record; returns the
-    // number of records.
+
+    // A view is one block: the entry array, then a slot per record where its
+    // key is constructed (keys are destroyed in place, never deleted).
+    // BuildView discards the old view, makes a key per record with make
+    // (placement new into the slot given) and sorts ascending.
+    typedef CKey* (*KeyMaker)(void* pSlot, CGenRecord* pRecord);
+    void BuildView(KeyMaker make);
     int BeginSort();
-    void EndSort();
+    void PlaceEntry(int nRecords, int nPosition, KeyMaker make);
 
     CGenTable* m_pTable;
     int m_nCount;

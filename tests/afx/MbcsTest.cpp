@@ -35,15 +35,6 @@ std::string RandomSjis(std::mt19937& rng, int maxChars)
     return s;
 }
 
-// The first half of a text, cut between characters.
-std::string CharPrefix(const std::string& s)
-{
-    size_t i = 0;
-    while (i < s.size() / 2)
-        i += afx::CharLength932(s.c_str() + i);
-    return s.substr(0, i);
-}
-
 TEST(Mbcs, CharacterOrderNotByteOrder)
 {
     using afx::MbsCompare932;
@@ -73,6 +64,15 @@ TEST(Mbcs, LeadBytes)
 }
 
 #if defined(_WIN32)
+// The first half of a text, cut between characters.
+std::string CharPrefix(const std::string& s)
+{
+    size_t i = 0;
+    while (i < s.size() / 2)
+        i += afx::CharLength932(s.c_str() + i);
+    return s.substr(0, i);
+}
+
 // Our comparison and the runtime's _mbscmp in code page 932 agree.
 TEST(Mbcs, AgreesWithRuntimeMbscmp)
 {

@@ -1,0 +1,82 @@
+// Reads arbitrary bytes as a preferences file, both as the memo extension's
+// settings and as a layout with strings, so the length-prefixed string
+// reader sees damaged lengths too.
+#include "Prefs.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+using namespace NorvaneCommon;
+
+namespace {
+
+class StringPrefs : public CPrefsTable {
+public:
+    CString m_strFirst = "first";
+    CString m_strSecond;
+    int m_nBetween = 0;
+
+protected:
+    void ReadPrefsData() override
+    {
+        CPrefsTable::ReadPrefsData();
+        const CString before = m_strFirst;
+        if (ReadString(m_strFirst)) {
+            if (m_strFirst.GetLength() >= kMaxStringLength)
+                std::abort();
+        } else if (m_strFirst != before) {
+            std::abort();   // a string not read must keep its value
+        }
+        ReadInt(m_nBetween);
+        ReadString(m_strSecond);
+    }
+};
+
+const std::string& TempPath()
+{
+    static const std::string path = [] {
+        const char* dir = std::getenv("TMPDIR");
+        return std::string(dir && *dir ? dir : "/tmp") + "/fuzz_prefs_" + std::to_string(getpid()) + ".dat";
+    }();
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string& path = TempPath();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return 0;
+    if (size)
+        std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    CString strPath(path.c_str());
+    CTessalyPrefsTable prefs;
+    if (prefs.OpenFrom(strPath, CFile::modeRead) != 0)
+        std::abort();
+    if (size < 12 && prefs.m_nSelectedIndex != 0)
+        std::abort();   // a value the file does not hold keeps its default
+
+    StringPrefs strings;
+    if (strings.OpenFrom(strPath, CFile::modeRead) != 0)
+        std::abort();
+
+    std::remove(path.c_str());
+
+    // The same bytes as a path: the result is a prefix of it plus the name.
+    CString strFuzzPath(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    const CString original = strFuzzPath;
+    CPrefsTable::ReplaseBaseName(strFuzzPath, CString("UiPrefs.DAT"));
+    const int keep = strFuzzPath.GetLength() - 11;
+    if (keep < 0 || keep > original.GetLength() || strFuzzPath.Mid(keep) != "UiPrefs.DAT" ||
+        strFuzzPath.Left(keep) != original.Left(keep))
+        std::abort();
+    return 0;
+}

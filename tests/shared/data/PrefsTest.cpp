@@ -1,0 +1,269 @@
+#include "Prefs.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace NorvaneCommon;
+namespace fs = std::filesystem;
+
+namespace {
+
+const UINT kExtensionFlags = CFile::modeReadWrite | CFile::modeCreate | CFile::modeNoTruncate;   // 0x3002
+
+typedef std::vector<unsigned char> Bytes;
+
+Bytes Le(std::initializer_list<int> values)
+{
+    Bytes b;
+    for (int v : values)
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<unsigned char>(static_cast<unsigned>(v) >> (8 * i)));
+    return b;
+}
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+class PrefsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() / (std::string("tessaly_prefs_") + info->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_path = (m_dir / "UiPrefs.DAT").string().c_str();
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    void WriteFile(const Bytes& b)
+    {
+        std::ofstream out(m_path.GetString(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    }
+    Bytes ReadFile()
+    {
+        std::ifstream in(m_path.GetString(), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    fs::path m_dir;
+    CString m_path;
+};
+
+// A preferences layout with strings: text, then a number after it.
+class StringPrefs : public CPrefsTable {
+public:
+    CString m_strText = "unchanged";
+    int m_nAfter = 77;
+    int m_bTextRead = -1;
+
+protected:
+    void ReadPrefsData() override
+    {
+        CPrefsTable::ReadPrefsData();
+        m_bTextRead = ReadString(m_strText);
+        ReadInt(m_nAfter);
+    }
+    void WritePrefsData() override
+    {
+        CPrefsTable::WritePrefsData();
+        WriteString(m_strText);
+        WriteInt(m_nAfter);
+    }
+};
+
+} // namespace
+
+TEST_F(PrefsFile, MissingFileIsCreatedAndDefaultsSaved)
+{
+    CTessalyPrefsTable prefs;
+    ASSERT_FALSE(fs::exists(m_path.GetString()));
+    EXPECT_EQ(0, prefs.OpenFrom(m_path, kExtensionFlags));
+    EXPECT_TRUE(fs::exists(m_path.GetString()));
+    EXPECT_EQ(0u, fs::file_size(m_path.GetString()));
+    EXPECT_EQ(-1, prefs.m_nCategoryFilter);
+    EXPECT_EQ(0, prefs.m_nSelectedIndex);
+
+    EXPECT_EQ(0, prefs.Save());
+    EXPECT_EQ(Le({256, -1, 0}), ReadFile());
+}
+
+TEST_F(PrefsFile, SaveRoundTripsAndKeepsTheFileLength)
+{
+    // A longer old file: Save writes from the start and leaves the tail.
+    WriteFile(Le({256, 1, 2, 0x55555555}));
+    CTessalyPrefsTable prefs;
+    ASSERT_EQ(0, prefs.OpenFrom(m_path, kExtensionFlags));
+    EXPECT_EQ(1, prefs.m_nCategoryFilter);
+    EXPECT_EQ(2, prefs.m_nSelectedIndex);
+    prefs.m_nCategoryFilter = 15;
+    prefs.m_nSelectedIndex = -1;
+    ASSERT_EQ(0, prefs.Save());
+    EXPECT_EQ(Le({256, 15, -1, 0x55555555}), ReadFile());
+
+    CTessalyPrefsTable again;
+    ASSERT_EQ(0, again.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_EQ(15, again.m_nCategoryFilter);
+    EXPECT_EQ(-1, again.m_nSelectedIndex);
+}
+
+TEST_F(PrefsFile, ShortFileSetsOnlyWhatItHolds)
+{
+    struct Case {
+        Bytes file;
+        int filter, selected;
+    };
+    const Case cases[] = {
+        {Le({256, 5}), 5, 42},                      // 8 bytes: filter only
+        {Le({256, 5}) + Bytes{1, 2}, 5, 42},       // a partial third value is not taken
+        {Le({256}) + Bytes{9, 9, 9}, 3, 42},
+        {Bytes{1, 0}, 3, 42},
+        {Le({999, 7, 8}), 7, 8},                   // the version is not compared
+    };
+    for (const Case& c : cases) {
+        WriteFile(c.file);
+        CTessalyPrefsTable prefs;
+        prefs.m_nCategoryFilter = 3;
+        prefs.m_nSelectedIndex = 42;
+        ASSERT_EQ(0, prefs.OpenFrom(m_path, kExtensionFlags));
+        EXPECT_EQ(c.filter, prefs.m_nCategoryFilter) << c.file.size() << " bytes";
+        EXPECT_EQ(c.selected, prefs.m_nSelectedIndex) << c.file.size() << " bytes";
+    }
+}
+
+TEST_F(PrefsFile, CannotOpenChangesNothing)
+{
+    CTessalyPrefsTable prefs;
+    prefs.m_nCategoryFilter = 4;
+    EXPECT_EQ(-1, prefs.Save());   // no path yet
+    // Without the create flag a missing file is not made.
+    EXPECT_EQ(-1, prefs.OpenFrom(m_path, CFile::modeReadWrite));
+    EXPECT_FALSE(fs::exists(m_path.GetString()));
+    EXPECT_EQ(4, prefs.m_nCategoryFilter);
+    EXPECT_EQ(-1, prefs.Save());
+
+    CString dirPath = m_dir.string().c_str();
+    EXPECT_EQ(-1, prefs.OpenFrom(dirPath, kExtensionFlags));
+}
+
+TEST_F(PrefsFile, StringsRoundTrip)
+{
+    StringPrefs out;
+    ASSERT_EQ(0, out.OpenFrom(m_path, kExtensionFlags));
+    out.m_strText = "\x83\x81\x83\x82 memo\\path";
+    out.m_nAfter = -9;
+    ASSERT_EQ(0, out.Save());
+
+    StringPrefs in;
+    ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_EQ(1, in.m_bTextRead);
+    EXPECT_STREQ("\x83\x81\x83\x82 memo\\path", in.m_strText);
+    EXPECT_EQ(-9, in.m_nAfter);
+
+    // The empty string is its NUL alone.
+    fs::remove(m_path.GetString());
+    out.m_strText = "";
+    out.m_nAfter = 1;
+    ASSERT_EQ(0, out.Save());
+    EXPECT_EQ(Le({256, 1}) + Bytes{0} + Le({1}), ReadFile());
+    StringPrefs empty;
+    ASSERT_EQ(0, empty.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_EQ(1, empty.m_bTextRead);
+    EXPECT_STREQ("", empty.m_strText);
+    EXPECT_EQ(1, empty.m_nAfter);
+}
+
+TEST_F(PrefsFile, DamagedStringLengthsAreNotRead)
+{
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    const Case cases[] = {
+        {"negative", Le({256, -1}) + Text("abc") + Bytes{0} + Le({5})},
+        {"huge", Le({256, 0x7FFFFFFF}) + Text("abc") + Bytes{0} + Le({5})},
+        {"past the end", Le({256, 9}) + Text("abc") + Bytes{0}},
+        {"over the cap", Le({256, CPrefsTable::kMaxStringLength + 1}) +
+                             Bytes(CPrefsTable::kMaxStringLength + 8, 'x')},
+        {"length cut short", Le({256}) + Bytes{4, 0}},
+    };
+    for (const Case& c : cases) {
+        WriteFile(c.file);
+        StringPrefs prefs;
+        ASSERT_EQ(0, prefs.OpenFrom(m_path, CFile::modeRead)) << c.what;
+        EXPECT_EQ(0, prefs.m_bTextRead) << c.what;
+        EXPECT_STREQ("unchanged", prefs.m_strText) << c.what;
+        // Nothing after a bad length is taken from the file.
+        EXPECT_EQ(77, prefs.m_nAfter) << c.what;
+    }
+
+    // At the cap is still accepted.
+    WriteFile(Le({256, CPrefsTable::kMaxStringLength}) + Bytes(CPrefsTable::kMaxStringLength - 1, 'y') + Bytes{0} +
+              Le({3}));
+    StringPrefs big;
+    ASSERT_EQ(0, big.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_EQ(1, big.m_bTextRead);
+    EXPECT_EQ(CPrefsTable::kMaxStringLength - 1, big.m_strText.GetLength());
+    EXPECT_EQ(3, big.m_nAfter);
+}
+
+TEST_F(PrefsFile, StringWithoutItsNulOrWithAnEarlyNul)
+{
+    WriteFile(Le({256, 3}) + Text("abc") + Le({6}));
+    StringPrefs noNul;
+    ASSERT_EQ(0, noNul.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_EQ(1, noNul.m_bTextRead);
+    EXPECT_STREQ("abc", noNul.m_strText);
+    EXPECT_EQ(6, noNul.m_nAfter);
+
+    WriteFile(Le({256, 5}) + Text("ab") + Bytes{0, 'z', 0} + Le({6}));
+    StringPrefs early;
+    ASSERT_EQ(0, early.OpenFrom(m_path, CFile::modeRead));
+    EXPECT_STREQ("ab", early.m_strText);
+    EXPECT_EQ(6, early.m_nAfter);   // the whole stored length was consumed
+}
+
+TEST(PrefsBaseName, ReplacesLastComponent)
+{
+    const CString name("UiPrefs.DAT");
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Users\\taro\\Palm\\record.dat", "C:\\Users\\taro\\Palm\\UiPrefs.DAT"},
+        {"C:\\Palm\\", "C:\\Palm\\UiPrefs.DAT"},
+        // 0x5C as the trail byte of a double-byte character is no separator.
+        {"C:\\Palm\\\x83\x5C\x83\x74\x83\x67.dat", "C:\\Palm\\UiPrefs.DAT"},
+        {"C:\\Palm\\a\x83\x5C", "C:\\Palm\\UiPrefs.DAT"},
+        {"C:\\\x83\x5C\\record.dat", "C:\\\x83\x5C\\UiPrefs.DAT"},
+        // No folder part: the name replaces the whole path; a drive stays.
+        {"record.dat", "UiPrefs.DAT"},
+        {"", "UiPrefs.DAT"},
+        {"C:record.dat", "C:UiPrefs.DAT"},
+        {"\\\\server\\share\\r.dat", "\\\\server\\share\\UiPrefs.DAT"},
+#if !defined(_WIN32)
+        {"/home/taro/Palm/record.dat", "/home/taro/Palm/UiPrefs.DAT"},
+#endif
+    };
+    for (const Case& c : cases) {
+        CString path(c.path);
+        CPrefsTable::ReplaseBaseName(path, name);
+        EXPECT_STREQ(c.expected, path) << c.path;
+    }
+}
