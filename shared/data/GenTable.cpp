@@ -275,7 +275,8 @@ LONG CGenTable::Load(const unsigned char* pFile, size_t nFileSize, const char* p
 
 LONG CGenTable::Save()
 {
-    if (!m_bLoaded)
+    // A table opened for reading only is never written.
+    if (!m_bLoaded || (m_nOpenFlags & 3) == CFile::modeRead)
         return TableCannotOpen;
     // The file must be there to be written as the open flags allow (and not
     // locked by another program); probing must not truncate it.

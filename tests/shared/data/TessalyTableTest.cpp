@@ -1,0 +1,483 @@
+#include "TessalyTable.h"
+#include "Category.h"
+#include "shared/data/DataFileBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace NorvaneCommon;
+using namespace testdata;
+
+namespace {
+
+// Shift-JIS text: "メモ" and "ヒント".
+const std::string kMemoSjis = "\x83\x81\x83\x82";
+const std::string kHintSjis = "\x83\x71\x83\x93\x83\x67";
+
+Bytes FromHex(const char* hex)
+{
+    Bytes out;
+    for (; hex[0] && hex[1]; hex += 2)
+        out.push_back(static_cast<unsigned char>(std::stoul(std::string(hex, 2), nullptr, 16)));
+    return out;
+}
+
+// Exposes the password checks for direct questions.
+class CTable : public CTessalyTable {
+public:
+    using CTessalyTable::IsPasswordOK;
+    using CTessalyTable::IsPasswordSpecified;
+
+    CTessalyRecord* Memo(int i) const { return static_cast<CTessalyRecord*>(GetRecord(i)); }
+    std::string MemoText(int i) const
+    {
+        const CString& m = Memo(i)->GetMemo();
+        return std::string(m.GetString(), m.GetLength());
+    }
+    std::string Hint()
+    {
+        CString h;
+        GetPasswdHint(h);
+        return std::string(h.GetString(), h.GetLength());
+    }
+};
+
+LONG Open(CGenTable& table, const std::string& path, const char* password)
+{
+    CString s(path.c_str());
+    return table.OpenFrom(s, CFile::modeReadWrite, password);
+}
+
+// A memo file as the handheld leaves it: categories, a hint, memos of
+// several lengths, line breaks, Shift-JIS text and attribute bits.
+DataFileBuilder HandheldFile(bool withPassword)
+{
+    DataFileBuilder b;
+    b.SetCategory(0, "Unfiled", 0);
+    b.SetCategory(1, "Bank", 1);
+    b.SetCategory(4, kMemoSjis, 200);
+    if (withPassword)
+        b.SetPassword("secret");
+    b.hint = kHintSjis + " 42";
+    b.AddMemo("", 0x00100001, 0, 0);
+    b.AddMemo("first line\nsecond line\n", 0x00100002, attr::Private, 1);
+    b.AddMemo(kMemoSjis + "\n" + kMemoSjis, 0x00100003, attr::Update | attr::Archived, 4);
+    b.AddMemo(std::string(300, 'x'), 0x00100004, attr::Deleted, 1).leading = 0x41;
+    b.AddMemo("abcde", 0x00100005, attr::New, 0).leading = 0x00;
+    return b;
+}
+
+std::string WithCRLF(const std::string& lf)
+{
+    std::string out;
+    for (char c : lf) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// The record data as stored in a saved file.
+Bytes StoredData(const Bytes& file, const DataFileBuilder& layout, std::size_t i)
+{
+    std::size_t off = layout.RecordOffset(i);
+    std::uint32_t len = GetLE32(file, off + 36);
+    return Bytes(file.begin() + off + 40, file.begin() + off + 40 + len);
+}
+
+} // namespace
+
+TEST(TessalyTable, SavedFileEqualsComposedFile)
+{
+    for (bool withPassword : {false, true}) {
+        SCOPED_TRACE(withPassword ? "with password" : "without password");
+        TempDir dir;
+        const DataFileBuilder b = HandheldFile(withPassword);
+        const Bytes image = b.Build();
+        const std::string path = dir.Path("record.dat");
+        ASSERT_TRUE(WriteFileBytes(path, image));
+
+        CTable table;
+        ASSERT_EQ(TableOK, Open(table, path, "secret"));
+        ASSERT_EQ(5, table.GetRecordCount());
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(WithCRLF(b.records[i].text), table.MemoText(i)) << i;
+            EXPECT_EQ(b.records[i].leading, table.Memo(i)->GetLeadingByte()) << i;
+            EXPECT_EQ(b.records[i].id, table.Memo(i)->GetID());
+            EXPECT_EQ(b.records[i].category, table.Memo(i)->GetCategory());
+        }
+        EXPECT_EQ(kHintSjis + " 42", table.Hint());
+        ASSERT_NE(nullptr, table.GetCategoryManager());
+        EXPECT_EQ(3, table.GetCategoryManager()->GetCount());
+
+        ASSERT_EQ(TableOK, table.Save());
+        EXPECT_EQ(image, ReadFileBytes(path));
+        EXPECT_EQ(std::vector<std::string>{"record.dat"}, dir.List());
+
+        CTable again;
+        ASSERT_EQ(TableOK, Open(again, path, "secret"));
+        ASSERT_EQ(5, again.GetRecordCount());
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(WithCRLF(b.records[i].text), again.MemoText(i)) << i;
+    }
+}
+
+TEST(TessalyTable, WrongOrMissingPasswordLoadsHeaderAndBlocksOnly)
+{
+    TempDir dir;
+    DataFileBuilder b = HandheldFile(true);
+    const Bytes image = b.Build();
+    const std::string path = dir.Path("record.dat");
+    ASSERT_TRUE(WriteFileBytes(path, image));
+
+    CTable table;
+    for (const char* password : {static_cast<const char*>(nullptr), "", "Secret", "secret ", "secre"}) {
+        SCOPED_TRACE(password ? password : "(null)");
+        EXPECT_EQ(TableBadPassword, Open(table, path, password));
+        EXPECT_EQ(0, table.GetRecordCount());
+        EXPECT_EQ(kHintSjis + " 42", table.Hint());
+        ASSERT_NE(nullptr, table.GetCategoryManager());
+        EXPECT_EQ(3, table.GetCategoryManager()->GetCount());
+        EXPECT_EQ(TableCannotOpen, table.Save());   // half-loaded: nothing to write
+        EXPECT_EQ(image, ReadFileBytes(path));
+    }
+    // The caller asks again on the same table.
+    ASSERT_EQ(TableOK, Open(table, path, "secret"));
+    EXPECT_EQ(5, table.GetRecordCount());
+    EXPECT_EQ(WithCRLF(b.records[1].text), table.MemoText(1));
+
+    // All sixteen digest bytes count, for whether there is a password and for
+    // whether it matches.
+    b.digest = FromHex("00000000000000000000000000000001");
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+    EXPECT_TRUE(table.IsPasswordSpecified());
+    b.digest = FromHex("5ebe2294ecd0e0f08eab7690d2a6ee68");   // MD5("secret") with its last bit flipped
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    EXPECT_EQ(TableBadPassword, Open(table, path, "secret"));
+    b.digest = FromHex("5ebe2294ecd0e0f08eab7690d2a6ee69");   // MD5("secret")
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    EXPECT_EQ(TableOK, Open(table, path, "secret"));
+    EXPECT_TRUE(table.IsPasswordSpecified());
+    EXPECT_TRUE(table.IsPasswordOK("secret"));
+    EXPECT_FALSE(table.IsPasswordOK("secreT"));
+    EXPECT_FALSE(table.IsPasswordOK(nullptr));
+}
+
+TEST(TessalyTable, EmptyPasswordIsTheDigestOfNoBytes)
+{
+    TempDir dir;
+    DataFileBuilder b = HandheldFile(true);
+    b.password = "";   // the empty key leaves Blowfish at its standard tables
+    b.digest = FromHex("d41d8cd98f00b204e9800998ecf8427e");   // MD5 of zero bytes
+    const std::string path = dir.Path("record.dat");
+    const Bytes image = b.Build();
+    ASSERT_TRUE(WriteFileBytes(path, image));
+
+    CTable table;
+    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+    EXPECT_EQ(TableBadPassword, Open(table, path, " "));
+    ASSERT_EQ(TableOK, Open(table, path, ""));
+    EXPECT_TRUE(table.IsPasswordOK(""));
+    EXPECT_EQ(WithCRLF(b.records[2].text), table.MemoText(2));
+    ASSERT_EQ(TableOK, table.Save());
+    EXPECT_EQ(image, ReadFileBytes(path));
+}
+
+TEST(TessalyTable, FileWithoutPasswordIgnoresOne)
+{
+    TempDir dir;
+    DataFileBuilder b = HandheldFile(false);
+    const std::string path = dir.Path("record.dat");
+    const Bytes image = b.Build();
+    ASSERT_TRUE(WriteFileBytes(path, image));
+
+    CTable table;
+    ASSERT_EQ(TableOK, Open(table, path, "anything"));
+    EXPECT_FALSE(table.IsPasswordSpecified());
+    EXPECT_FALSE(table.IsPasswordOK("anything"));
+    EXPECT_FALSE(table.IsPasswordOK(""));
+    EXPECT_EQ(WithCRLF(b.records[1].text), table.MemoText(1));
+    // The memo data stays plain on saving.
+    table.Memo(0)->SetMemo(CString("now with text"));
+    ASSERT_EQ(TableOK, table.Save());
+    b.records[0].text = "now with text";
+    EXPECT_EQ(b.Build(), ReadFileBytes(path));
+
+    // A file without an application-info block needs no password either.
+    b.hasAppInfo = false;
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    ASSERT_EQ(TableOK, Open(table, path, nullptr));
+    EXPECT_EQ(5, table.GetRecordCount());
+    EXPECT_EQ("", table.Hint());
+    EXPECT_EQ(nullptr, table.GetCategoryManager());
+}
+
+TEST(TessalyTable, StoredLengthsAndLayoutOfNewMemos)
+{
+    struct {
+        std::string memo;   // as in memory
+        std::string stored; // with single line feeds
+        std::size_t length;
+    } const cases[] = {
+        {"", "", 8},
+        {"abcde", "abcde", 8},
+        {"abcdef", "abcdef", 16},
+        {"0123456789abc", "0123456789abc", 16},
+        {"0123456789abcd", "0123456789abcd", 24},
+        {"ab\r\ncd\r\n", "ab\ncd\n", 16},
+        {"lone\rcr", "lone\rcr", 16},
+        {kMemoSjis + "\r\n" + kMemoSjis, kMemoSjis + "\n" + kMemoSjis, 16},
+    };
+    for (bool withPassword : {false, true}) {
+        SCOPED_TRACE(withPassword ? "with password" : "without password");
+        TempDir dir;
+        DataFileBuilder b;
+        if (withPassword)
+            b.SetPassword("\x83\x70\x83\x58");   // Shift-JIS password bytes
+        const std::string path = dir.Path("record.dat");
+        ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+
+        CTable table;
+        ASSERT_EQ(TableOK, Open(table, path, b.password.c_str()));
+        for (const auto& c : cases) {
+            CTessalyRecord* r = new CTessalyRecord;
+            r->SetMemo(CString(c.memo.c_str()));
+            r->SetUpdate(1);
+            table.AppendRecord(r);
+            b.AddMemo(c.stored, 0, attr::Update);
+        }
+        ASSERT_EQ(TableOK, table.Save());
+        const Bytes saved = ReadFileBytes(path);
+        EXPECT_EQ(b.Build(), saved);
+
+        for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+            EXPECT_EQ(cases[i].length, GetLE32(saved, b.RecordOffset(i) + 36)) << i;
+            EXPECT_EQ(cases[i].length + 40, GetLE32(saved, b.RecordOffset(i))) << i;
+        }
+        Bytes empty = StoredData(saved, b, 0);
+        if (withPassword)
+            DataFileBuilder::DecipherBE(empty, b.password);
+        EXPECT_EQ(FromHex("2000000000000000"), empty);
+
+        CTable again;
+        ASSERT_EQ(TableOK, Open(again, path, b.password.c_str()));
+        for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+            EXPECT_EQ(cases[i].memo, again.MemoText(static_cast<int>(i))) << i;
+            EXPECT_EQ(static_cast<DWORD>(i), again.Memo(static_cast<int>(i))->GetIndex());
+            EXPECT_TRUE(again.Memo(static_cast<int>(i))->IsUpdate());
+            EXPECT_EQ(0u, again.Memo(static_cast<int>(i))->GetID());
+        }
+    }
+}
+
+TEST(TessalyTable, AppendedMemoFollowsHandheldMemos)
+{
+    TempDir dir;
+    DataFileBuilder b = HandheldFile(true);
+    const std::string path = dir.Path("record.dat");
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+
+    CTable table;
+    ASSERT_EQ(TableOK, Open(table, path, "secret"));
+    CTessalyRecord* r = new CTessalyRecord;
+    EXPECT_EQ(0x20, r->GetLeadingByte());
+    r->SetMemo(CString("from the desktop\r\n"));
+    r->SetCategory(1);
+    r->SetUpdate(1);
+    EXPECT_EQ(0, table.AppendRecord(r));
+    EXPECT_EQ(5u, r->GetIndex());
+    // Edits keep the leading byte that came from the handheld.
+    table.Memo(3)->SetMemo(CString("short"));
+    table.Memo(3)->SetUpdate(1);
+    ASSERT_EQ(TableOK, table.Save());
+
+    b.AddMemo("from the desktop\n", 0, attr::Update, 1);
+    b.records[3].text = "short";
+    b.records[3].attributes |= attr::Update;
+    EXPECT_EQ(b.Build(), ReadFileBytes(path));
+
+    CTable again;
+    ASSERT_EQ(TableOK, Open(again, path, "secret"));
+    ASSERT_EQ(6, again.GetRecordCount());
+    EXPECT_EQ("from the desktop\r\n", again.MemoText(5));
+    EXPECT_EQ(0x41, again.Memo(3)->GetLeadingByte());
+    EXPECT_EQ(0x00, again.Memo(4)->GetLeadingByte());
+}
+
+TEST(TessalyTable, CipherIsElectronicCodeBookOverBigEndianWords)
+{
+    TempDir dir;
+    DataFileBuilder b;
+    b.SetPassword("secret");
+    const std::string path = dir.Path("record.dat");
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+
+    CTable table;
+    ASSERT_EQ(TableOK, Open(table, path, "secret"));
+    // Blocks: [20 00 "XXXXXX"] ["ABCDEFGH"] ["ABCDEFGH"] [00 ...]
+    for (const char* memo : {"XXXXXXABCDEFGHABCDEFGH", "XXXXXXabcdefgh"}) {
+        CTessalyRecord* r = new CTessalyRecord;
+        r->SetMemo(CString(memo));
+        table.AppendRecord(r);
+    }
+    ASSERT_EQ(TableOK, table.Save());
+    b.AddMemo("XXXXXXABCDEFGHABCDEFGH");
+    b.AddMemo("XXXXXXabcdefgh");
+    const Bytes saved = ReadFileBytes(path);
+    EXPECT_EQ(b.Build(), saved);
+
+    const Bytes first = StoredData(saved, b, 0), second = StoredData(saved, b, 1);
+    ASSERT_EQ(32u, first.size());
+    EXPECT_EQ(Bytes(first.begin() + 8, first.begin() + 16), Bytes(first.begin() + 16, first.begin() + 24));
+    EXPECT_EQ(Bytes(first.begin(), first.begin() + 8), Bytes(second.begin(), second.begin() + 8));
+    EXPECT_NE(Bytes(first.begin() + 8, first.begin() + 16), Bytes(second.begin() + 8, second.begin() + 16));
+    EXPECT_NE(ToBytes("ABCDEFGH"), Bytes(first.begin() + 8, first.begin() + 16));
+}
+
+// Data whose length is not a multiple of 8 (only a damaged or foreign file
+// has it): whole blocks are deciphered, the tail is taken as stored.
+TEST(TessalyTable, TailShorterThanABlockIsTakenAsStored)
+{
+    struct {
+        const char* data;
+        std::size_t length;
+        const char* memo;
+    } const cases[] = {
+        {"\x20\0abcdefgh\0\0", 12, "abcdefgh"},
+        {"\x20\0abcdefgh\0\0\0", 13, "abcdefgh"},
+        {"\x20\0abcdefghijklmn\0\0\0\0\0", 21, "abcdefghijklmn"},
+        {"\x41\0a\0", 4, "a"},   // no whole block at all
+    };
+    TempDir dir;
+    const std::string path = dir.Path("record.dat");
+    DataFileBuilder b;
+    b.SetPassword("secret");
+    for (const auto& c : cases) {
+        RecordPlan r;
+        r.useData = true;
+        r.data = Bytes(c.data, c.data + c.length);
+        b.records.push_back(r);
+    }
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    // The tail really is plain in the file.
+    EXPECT_EQ('g', ReadFileBytes(path)[b.RecordOffset(0) + 40 + 8]);
+
+    CTable table;
+    ASSERT_EQ(TableOK, Open(table, path, "secret"));
+    for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
+        EXPECT_EQ(cases[i].memo, table.MemoText(static_cast<int>(i))) << i;
+    EXPECT_EQ(0x41, table.Memo(3)->GetLeadingByte());
+}
+
+TEST(TessalyTable, LongestMemoAndOneByteTooMany)
+{
+    TempDir dir;
+    DataFileBuilder b = HandheldFile(true);
+    const std::string path = dir.Path("record.dat");
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+
+    CTable table;
+    ASSERT_EQ(TableOK, Open(table, path, "secret"));
+    // 65,477 bytes once CR LF is a single LF: a 65,520-byte record.
+    std::string longest = std::string(65474, 'm') + "\r\n" + "\r\n" + "e";
+    table.Memo(2)->SetMemo(CString(longest.c_str()));
+    ASSERT_EQ(TableOK, table.Save());
+    const Bytes saved = ReadFileBytes(path);
+    EXPECT_EQ(65520u, GetLE32(saved, b.RecordOffset(2)));
+    {
+        CTable again;
+        ASSERT_EQ(TableOK, Open(again, path, "secret"));
+        EXPECT_EQ(longest, again.MemoText(2));
+        EXPECT_EQ(WithCRLF(b.records[3].text), again.MemoText(3));
+    }
+
+    // One byte more would not be readable: the save is refused whole.
+    table.Memo(2)->SetMemo(CString((longest + "!").c_str()));
+    table.Memo(0)->SetMemo(CString("changed too"));
+    EXPECT_EQ(TableDamaged, table.Save());
+    EXPECT_EQ(saved, ReadFileBytes(path));
+    EXPECT_EQ(std::vector<std::string>{"record.dat"}, dir.List());
+}
+
+TEST(TessalyTable, HintReadsToItsNulOrTheEndOfTheData)
+{
+    TempDir dir;
+    const std::string path = dir.Path("record.dat");
+    DataFileBuilder b = HandheldFile(true);
+    b.hint = "first";
+    b.appInfoTail = ToBytes("second");
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    CTable table;
+    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+    EXPECT_EQ("first", table.Hint());
+
+    // Data that ends without the NUL: the hint is what there is.
+    b.appInfoData = b.BuildAppInfoData();
+    b.useAppInfoData = true;
+    b.appInfoData.resize(layout::Hint + 3);
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+    EXPECT_EQ("fir", table.Hint());
+
+    // Data that ends right before the hint: no hint, still a valid file.
+    b.appInfoData.resize(layout::Hint);
+    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+    EXPECT_EQ("", table.Hint());
+    EXPECT_EQ(TableOK, Open(table, path, "secret"));
+}
+
+TEST(TessalyTable, DamagedMemoFilesLoadNothing)
+{
+    struct Case {
+        const char* name;
+        bool withPassword;
+        void (*damage)(DataFileBuilder&);
+    };
+    const Case cases[] = {
+        {"app-info data without the digest", false,
+         [](DataFileBuilder& b) {
+             b.appInfoData = b.BuildAppInfoData();
+             b.useAppInfoData = true;
+             b.appInfoData.resize(layout::Hint - 1);
+         }},
+        {"app-info data shorter than the category block", true,
+         [](DataFileBuilder& b) {
+             b.useAppInfoData = true;
+             b.appInfoData = Bytes(100, 0);
+         }},
+        {"memo without NUL", false,
+         [](DataFileBuilder& b) { b.records.back() = RecordPlan::Raw(ToBytes(std::string("\x20\0abcdef", 8))); }},
+        {"deciphered memo without NUL", true,
+         [](DataFileBuilder& b) {
+             RecordPlan r;
+             r.useData = true;
+             r.data = ToBytes(std::string("\x20\0abcdefghijklmn", 16));
+             b.records.back() = r;
+         }},
+        {"memo data of two bytes", true,
+         [](DataFileBuilder& b) { b.records.back() = RecordPlan::Raw(ToBytes(std::string("\x20\0", 2))); }},
+        {"memo data empty", false, [](DataFileBuilder& b) { b.records.back() = RecordPlan::Raw(Bytes()); }},
+    };
+    TempDir dir;
+    const std::string path = dir.Path("record.dat");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataFileBuilder b = HandheldFile(c.withPassword);
+        c.damage(b);
+        const Bytes image = b.Build();
+        ASSERT_TRUE(WriteFileBytes(path, image));
+
+        CTable table;
+        EXPECT_EQ(TableDamaged, Open(table, path, "secret"));
+        EXPECT_EQ(0, table.GetRecordCount());
+        EXPECT_EQ(nullptr, table.GetCategoryManager());
+        EXPECT_EQ("", table.Hint());
+        EXPECT_EQ(TableCannotOpen, table.Save());
+        EXPECT_EQ(image, ReadFileBytes(path));
+    }
+}
