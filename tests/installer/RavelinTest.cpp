@@ -195,6 +195,26 @@ void ForgetRegistrations()
     }
 }
 
+// Removes a folder with everything in it.
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(dir + name + "\\");
+            else
+                DeleteFileA((dir + name).c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
 std::string ModuleDirectory()
 {
     char path[MAX_PATH];
@@ -205,6 +225,18 @@ std::string ModuleDirectory()
 
 class RavelinTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        // Xvfb runs no window manager, and Wine waits two seconds for one at
+        // every window it hides; for this program, leave its windows unmanaged.
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Ravelin.exe\\X11 Driver", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &hKey, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(hKey, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+            RegCloseKey(hKey);
+        }
+    }
+
     void SetUp() override
     {
         static int counter = 0;
@@ -212,6 +244,7 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         m_dir = std::string(temp) + "rv" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter) +
                 "\\";
+        RemoveTree(m_dir);   // left by an earlier run whose process had this number
         ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), nullptr)) << m_dir;
         std::string bin = ModuleDirectory();
         for (const char* file : {"Ravelin.exe", "CONDMGR.dll", "HSAPI.dll"})
@@ -227,6 +260,7 @@ protected:
         SetEnvironmentVariableA("TESSALY_HOTSYNC_CALLS", nullptr);
         SetEnvironmentVariableA("TESSALY_CONDMGR_FAIL", nullptr);
         ForgetRegistrations();
+        RemoveTree(m_dir);
     }
 
     void WriteIni(const std::string& name, const std::string& text)
