@@ -267,6 +267,10 @@ CWnd* AfxGetMainWnd();
 // The program's entry, called from WinMain, which the framework provides.
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
+// Registers the common control classes once; dialogs that hold them need it
+// also in a library, where no AfxWinMain ran.
+void AfxInitCommonControls();
+
 // A message box titled with the application's name, owned by the main window
 // when it is on screen.
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);

@@ -64,13 +64,14 @@ HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType)
     return hFirst;
 }
 
-BOOL AfxLoadString(UINT nID, CString& rString)
+namespace {
+
+// One string of one module; FALSE when the module lacks it or it is empty.
+BOOL LoadStringFrom(HINSTANCE hInst, UINT nID, CString& rString)
 {
-    rString.Empty();
     // Strings are kept sixteen to a block, each as a length and UTF-16 units.
     LPCSTR block = MAKEINTRESOURCEA((nID >> 4) + 1);
-    HINSTANCE hInst = AfxFindResourceHandle(block, MAKEINTRESOURCEA(6) /* RT_STRING */);
-    HRSRC hRes = ::FindResourceA(hInst, block, MAKEINTRESOURCEA(6));
+    HRSRC hRes = ::FindResourceA(hInst, block, MAKEINTRESOURCEA(6) /* RT_STRING */);
     if (!hRes)
         return FALSE;
     HGLOBAL hGlobal = ::LoadResource(hInst, hRes);
@@ -97,9 +98,33 @@ BOOL AfxLoadString(UINT nID, CString& rString)
     return TRUE;
 }
 
+} // namespace
+
+BOOL AfxLoadString(UINT nID, CString& rString)
+{
+    rString.Empty();
+    // By the string, not by its block: a client and a library may both hold
+    // the block of sixteen numbers, each with strings the other lacks.
+    if (LoadStringFrom(AfxGetResourceHandle(), nID, rString))
+        return TRUE;
+    for (HINSTANCE h : ResourceChain())
+        if (LoadStringFrom(h, nID, rString))
+            return TRUE;
+    return FALSE;
+}
+
 BOOL CString::LoadString(UINT nID)
 {
     return AfxLoadString(nID, *this);
+}
+
+void AfxInitCommonControls()
+{
+    static bool done = false;
+    if (!done) {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+        done = ::InitCommonControlsEx(&icc) != FALSE;
+    }
 }
 
 CWinApp* AfxGetApp()
@@ -201,8 +226,7 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
         pApp->m_strAppName = exe;
     pApp->m_pszAppName = pApp->m_strAppName;
 
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    AfxInitCommonControls();
 
     int nResult;
     if (pApp->InitInstance())

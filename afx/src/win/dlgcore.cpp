@@ -36,6 +36,7 @@ CDialog::CDialog(LPCSTR lpszTemplateName, CWnd* pParentWnd)
 
 INT_PTR CDialog::DoModal()
 {
+    AfxInitCommonControls();
     HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     HWND hWndParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     if (!hWndParent) {
