@@ -360,9 +360,12 @@ protected:
             TerminateProcess(pi.hProcess, 1);
             WaitForSingleObject(pi.hProcess, 5000);
         }
+        // Only what is there: a blocking read would wait for every holder of
+        // the pipe's other end.
         char buf[4096];
-        DWORD got;
-        while (ReadFile(hRead, buf, sizeof buf, &got, nullptr) && got > 0)
+        DWORD avail = 0, got = 0;
+        while (PeekNamedPipe(hRead, nullptr, 0, nullptr, &avail, nullptr) && avail > 0 &&
+               ReadFile(hRead, buf, sizeof buf, &got, nullptr) && got > 0)
             run.stderrText.append(buf, got);
         CloseHandle(hRead);
         CloseHandle(pi.hThread);
