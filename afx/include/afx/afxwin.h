@@ -24,6 +24,19 @@ class CDataExchange;
 // String resource holding the application's title; message boxes use it.
 #define AFX_IDS_APP_TITLE 0xE000
 
+// ------------------------------------------------------------------- points
+
+struct CPoint : public POINT {
+    CPoint() : POINT{0, 0} {}
+    CPoint(int initX, int initY) : POINT{initX, initY} {}
+    explicit CPoint(LPARAM lParam)   // a mouse message's coordinates, signed
+        : POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}
+    {
+    }
+    bool operator==(const CPoint& o) const { return x == o.x && y == o.y; }
+    bool operator!=(const CPoint& o) const { return !(*this == o); }
+};
+
 // ---------------------------------------------------------------- resources
 
 // The module whose resources come first: the program's own unless set.
@@ -118,6 +131,11 @@ protected:
     virtual void OnPaint();
     virtual HCURSOR OnQueryDragIcon();
     virtual void OnSize(UINT nType, int cx, int cy);
+    virtual void OnMouseMove(UINT nFlags, CPoint point);
+    virtual void OnLButtonDown(UINT nFlags, CPoint point);
+    virtual void OnLButtonUp(UINT nFlags, CPoint point);
+    virtual void OnSetFocus(CWnd* pOldWnd);
+    virtual void OnKillFocus(CWnd* pNewWnd);
     virtual void OnDestroy();
     // After the last message of the window; the handle is already unbound.
     virtual void PostNcDestroy();

@@ -132,7 +132,15 @@ LRESULT AfxCallWndProc(CWnd* pWnd, HWND hWnd, UINT message, WPARAM wParam, LPARA
     msg.wParam = wParam;
     msg.lParam = lParam;
     MessageStack().push_back(msg);
-    LRESULT result = pWnd->WindowProc(message, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = pWnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        // An exception cannot pass through the system's frames back to the
+        // message loop; report it here and go on with the next message.
+        ::MessageBoxA(hWnd, "An unexpected error stopped the last operation.",
+                      AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr, MB_OK | MB_ICONSTOP);
+    }
     MessageStack().pop_back();
     if (message == WM_NCDESTROY) {
         // The handle is gone after this message: unbind, then let the object
@@ -185,6 +193,21 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
         return 0;
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<UINT>(wParam), CPoint(lParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wParam), CPoint(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp(static_cast<UINT>(wParam), CPoint(lParam));
+        return 0;
+    case WM_SETFOCUS:
+        OnSetFocus(FromHandle(reinterpret_cast<HWND>(wParam)));
+        return 0;
+    case WM_KILLFOCUS:
+        OnKillFocus(FromHandle(reinterpret_cast<HWND>(wParam)));
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -201,6 +224,11 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
 void CWnd::OnPaint() { Default(); }
 HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
 void CWnd::OnSize(UINT, int, int) { Default(); }
+void CWnd::OnMouseMove(UINT, CPoint) { Default(); }
+void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
+void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
+void CWnd::OnSetFocus(CWnd*) { Default(); }
+void CWnd::OnKillFocus(CWnd*) { Default(); }
 void CWnd::OnDestroy() { Default(); }
 void CWnd::PostNcDestroy() {}
 

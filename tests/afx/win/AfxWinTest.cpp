@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -280,4 +281,50 @@ TEST(Resources, ChainSearchesTheClientFirstThenLibraries)
     AfxRemoveResourceModule(hLib);
     EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
     FreeLibrary(hLib);
+}
+
+namespace {
+
+class CMouseWnd : public CWnd {
+public:
+    CPoint m_down{-1, -1};
+    UINT m_nFlags = 0;
+    int m_nFocus = 0;
+
+protected:
+    void OnLButtonDown(UINT nFlags, CPoint point) override
+    {
+        m_nFlags = nFlags;
+        m_down = point;
+    }
+    void OnMouseMove(UINT, CPoint) override { throw std::runtime_error("handler failed"); }
+    void OnSetFocus(CWnd* pOldWnd) override
+    {
+        ++m_nFocus;
+        CWnd::OnSetFocus(pOldWnd);
+    }
+};
+
+} // namespace
+
+TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
+{
+    HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                                nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    CMouseWnd wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+    wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
+    EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
+    EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
+    wnd.SendMessage(WM_SETFOCUS);
+    EXPECT_EQ(wnd.m_nFocus, 1);
+
+    g_boxText.clear();
+    SetTimer(nullptr, 0, 100, AnswerBox);
+    wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+    EXPECT_EQ(g_boxText, "An unexpected error stopped the last operation.");
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+    wnd.DestroyWindow();
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
 }
