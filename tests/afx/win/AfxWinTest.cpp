@@ -224,21 +224,6 @@ TEST(CWnd, SubclassRoutesMessagesAndRestoresTheProcedure)
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
 }
 
-TEST(CWnd, TemporaryWrappers)
-{
-    HWND hWnd = CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hWnd, nullptr);
-    CWnd* p = CWnd::FromHandle(hWnd);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_hWnd, hWnd);
-    EXPECT_EQ(CWnd::FromHandle(hWnd), p);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
-    CWnd::DeleteTempMap();
-    EXPECT_TRUE(IsWindow(hWnd));   // a wrapper never destroys its window
-    DestroyWindow(hWnd);
-}
-
 TEST(Resources, StringsInTheAnsiCodePage)
 {
     CString s;
