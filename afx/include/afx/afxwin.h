@@ -1,8 +1,8 @@
 // The user-interface half of the framework (32-bit Windows only): windows
 // bound to their handles, modal dialogs from resource templates with data
 // exchange, the static and edit controls (the progress bar is in afxcmn.h),
-// a paint context, the application object, resources
-// found through a chain of modules, and the framework's message box.
+// a paint context, the application object, resources found through a chain
+// of modules, and the framework's message box.
 //
 // A CWnd that owns its window (a dialog, a subclassed control) receives every
 // message through WindowProc, which calls the virtual handler named after the
