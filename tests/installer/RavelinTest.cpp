@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -775,4 +776,119 @@ TEST(RavelinImage, GuiProgramImportingByOrdinal)
     EXPECT_EQ(ordinals["HSAPI.dll"], (std::vector<uint32_t>{108}));
     EXPECT_EQ(names["CONDMGR.dll"], 0);
     EXPECT_EQ(names["HSAPI.dll"], 0);
+}
+
+namespace {
+
+// Reads one text or ordinal of a dialog template and moves past it.
+std::string TemplateText(const WORD*& p)
+{
+    if (*p == 0xFFFF) {
+        std::string ordinal = "#" + std::to_string(p[1]);
+        p += 2;
+        return ordinal;
+    }
+    std::wstring w;
+    while (*p)
+        w += static_cast<wchar_t>(*p++);
+    ++p;
+    return Utf8(w);
+}
+
+std::string ResourceString(HMODULE hModule, UINT nID)
+{
+    const wchar_t* p = nullptr;
+    int n = LoadStringW(hModule, nID, reinterpret_cast<LPWSTR>(&p), 0);
+    return n > 0 ? Utf8(std::wstring(p, n)) : std::string();
+}
+
+} // namespace
+
+// The dialog, icon and strings that the program is built with.
+TEST(RavelinImage, DialogIconAndStrings)
+{
+    HMODULE hModule = LoadLibraryExA((ModuleDirectory() + "Ravelin.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hModule, nullptr);
+    HRSRC hRes = FindResourceA(hModule, MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(5));
+    ASSERT_NE(hRes, nullptr);
+    const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(hModule, hRes)));
+    ASSERT_EQ(p[0], 1);        // extended template
+    ASSERT_EQ(p[1], 0xFFFF);
+    DWORD exStyle = *reinterpret_cast<const DWORD*>(p + 4);
+    DWORD style = *reinterpret_cast<const DWORD*>(p + 6);
+    EXPECT_EQ(style & (DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU),
+              static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+    int items = p[8];
+    EXPECT_EQ(items, 3);
+    EXPECT_EQ(static_cast<short>(p[11]), 235);
+    EXPECT_EQ(static_cast<short>(p[12]), 69);
+    p += 13;
+    EXPECT_EQ(TemplateText(p), "");   // no menu
+    EXPECT_EQ(TemplateText(p), "");   // the dialog class
+    EXPECT_EQ(TemplateText(p), "Ravelin");
+    ASSERT_TRUE(style & DS_SETFONT);
+    EXPECT_EQ(p[0], 8);
+    p += 3;   // size, weight, italic and character set
+    EXPECT_EQ(TemplateText(p), "MS Shell Dlg");
+
+    struct Item {
+        std::string cls;
+        WORD id;
+        short x, y, cx, cy;
+        DWORD style;
+        std::string text;
+    };
+    std::vector<Item> got;
+    for (int i = 0; i < items; ++i) {
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3));
+        Item item;
+        item.style = *reinterpret_cast<const DWORD*>(p + 4);
+        item.x = static_cast<short>(p[6]);
+        item.y = static_cast<short>(p[7]);
+        item.cx = static_cast<short>(p[8]);
+        item.cy = static_cast<short>(p[9]);
+        item.id = p[10];
+        p += 12;
+        item.cls = TemplateText(p);
+        item.text = TemplateText(p);
+        p += 1 + (*p + 1) / 2;   // creation data
+        got.push_back(item);
+    }
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].cls, "#130");   // static
+    EXPECT_EQ(got[0].id, 0xFFFF);
+    EXPECT_EQ(got[0].text, u8"コンジットマネージャの設定を行います。");
+    EXPECT_EQ((std::vector<short>{got[0].x, got[0].y, got[0].cx, got[0].cy}), (std::vector<short>{7, 7, 221, 8}));
+    std::string cls = got[1].cls;   // class names are matched without regard to case
+    std::transform(cls.begin(), cls.end(), cls.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(cls, "msctls_progress32");
+    EXPECT_EQ(got[1].id, 1001);
+    EXPECT_EQ((std::vector<short>{got[1].x, got[1].y, got[1].cx, got[1].cy}), (std::vector<short>{7, 23, 221, 14}));
+    EXPECT_EQ(got[2].cls, "#129");   // edit
+    EXPECT_EQ(got[2].id, 1000);
+    EXPECT_EQ(got[2].style & (ES_READONLY | ES_AUTOHSCROLL | ES_MULTILINE),
+              static_cast<DWORD>(ES_READONLY | ES_AUTOHSCROLL));
+    EXPECT_EQ((std::vector<short>{got[2].x, got[2].y, got[2].cx, got[2].cy}), (std::vector<short>{7, 41, 221, 12}));
+
+    // The icon, large and small.
+    hRes = FindResourceA(hModule, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14));
+    ASSERT_NE(hRes, nullptr);
+    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(hModule, hRes)));
+    int icons = dir[4] | (dir[5] << 8);
+    std::vector<int> sizes;
+    for (int i = 0; i < icons; ++i)
+        sizes.push_back(dir[6 + 14 * i]);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32}));
+
+    // The status texts, and the empty one that clears the line.
+    EXPECT_EQ(ResourceString(hModule, 131), kStatus131);
+    EXPECT_EQ(ResourceString(hModule, 132), kStatus132);
+    EXPECT_EQ(ResourceString(hModule, 133), kStatus133);
+    EXPECT_EQ(ResourceString(hModule, 134), kStatus134);
+    EXPECT_EQ(ResourceString(hModule, 135), kStatus135);
+    EXPECT_EQ(ResourceString(hModule, 143), "");
+    FreeLibrary(hModule);
 }
