@@ -7,6 +7,7 @@
 
 // Posted by the dialog to itself to start the work.
 #define WM_RAVELIN_START (WM_USER + 100)
+static_assert(WM_RAVELIN_START == 1124, "the private message that starts the work");
 
 class CInstallerDlg : public CDialog {
 public:
