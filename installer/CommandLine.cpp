@@ -33,10 +33,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, CString& strErro
                 break;
         }
         char ch = arg[nChar];
-        const char* spec = (ch == ':') ? nullptr : std::strchr(kOptions, ch);
-        if (!spec) {
+        const char* known = (ch == ':') ? nullptr : std::strchr(kOptions, ch);
+        if (!known) {
             Complain(strErrors, pszProgram, ": illegal option -- ", ch);
-        } else if (spec[1] == ':') {
+        } else if (known[1] == ':') {
             // The value is the rest of this argument, or else the next one.
             if (arg[nChar + 1] != '\0') {
                 cl.strIniName = arg + nChar + 1;
