@@ -819,6 +819,7 @@ TEST(RavelinImage, DialogIconAndStrings)
     EXPECT_EQ(style & (DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU),
               static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
     EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    EXPECT_TRUE(style & WS_VISIBLE);   // on screen before the posted work starts
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
     int items = p[8];
     EXPECT_EQ(items, 3);
