@@ -618,6 +618,13 @@ TEST_F(RavelinTest, NothingToDoClosesAtOnceWithoutAnyCall)
     run = Start("-f missing.ini");
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(run.boxes.empty());
+    // A damaged file reads as far as it makes sense.
+    std::string junk("\xFF\xFE[Conduit\r\n\0\x01\x95=\r\nCreatorId\r\n=RvTa\r\n[]\r\n==\r\n", 38);
+    junk += std::string(5000, 'x');
+    WriteIni("junk.ini", junk);
+    run = Start("-f junk.ini");
+    EXPECT_TRUE(run.exited);
+    EXPECT_TRUE(run.boxes.empty());
     // An absolute name is appended to the program's directory: no such file.
     WriteIni("abs.ini", FullIni("RvTa"));
     run = Start("-f " + m_dir + "abs.ini");
