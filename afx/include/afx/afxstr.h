@@ -60,6 +60,11 @@ public:
     CString& MakeUpper();   // ASCII letters only; double-byte characters untouched
     CString& MakeLower();
 
+#if defined(_WIN32)
+    // A string resource, found through the resource chain (afxwin).
+    BOOL LoadString(UINT nID);
+#endif
+
     void Format(const char* pszFormat, ...);
     void FormatV(const char* pszFormat, va_list args);
 

@@ -1,0 +1,178 @@
+// Modal dialogs from resource templates, and dialog data exchange.
+#include "afx/afxwin.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Thrown by CDataExchange::Fail, caught by UpdateData.
+struct DataExchangeFailed {};
+
+} // namespace
+
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;   // the dialog's own handling is in AfxWndProc
+    CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
+    // From here on every message of the dialog goes through AfxWndProc, whose
+    // default is the dialog manager's procedure, which in turn calls this.
+    if (!pDlg->SubclassWindow(hWnd))
+        return TRUE;
+    return AfxCallWndProc(pDlg, hWnd, WM_INITDIALOG, 0, lParam);
+}
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_pParentWnd(pParentWnd)
+{
+}
+
+CDialog::CDialog(LPCSTR lpszTemplateName, CWnd* pParentWnd)
+    : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd)
+{
+}
+
+INT_PTR CDialog::DoModal()
+{
+    AfxInitCommonControls();
+    HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HWND hWndParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!hWndParent) {
+        CWnd* pMain = AfxGetMainWnd();
+        if (pMain && pMain != this && pMain->m_hWnd && ::IsWindowEnabled(pMain->m_hWnd))
+            hWndParent = pMain->m_hWnd;
+    }
+    INT_PTR result = ::DialogBoxParamA(hInst, m_lpszTemplateName, hWndParent, AfxDlgProc,
+                                       reinterpret_cast<LPARAM>(this));
+    CWnd::DeleteTempMap();
+    return result;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    ::EndDialog(m_hWnd, nResult);
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG)
+        return OnInitDialog();
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;   // the dialog manager focuses the first control
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    // The dialog manager turns Enter and Escape into these two commands.
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            OnOK();
+            return TRUE;
+        }
+        break;
+    case IDCANCEL:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            OnCancel();
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return CWnd::OnCommand(wParam, lParam);
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    try {
+        DoDataExchange(&dx);
+    } catch (const DataExchangeFailed&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
+    : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd), m_hWndLastControl(nullptr)
+{
+}
+
+HWND CDataExchange::PrepareCtrl(int nIDC)
+{
+    HWND hWndCtrl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
+    if (!hWndCtrl)
+        throw DataExchangeFailed();
+    m_hWndLastControl = hWndCtrl;
+    return hWndCtrl;
+}
+
+void CDataExchange::Fail()
+{
+    if (m_bSaveAndValidate && m_hWndLastControl) {
+        ::SetFocus(m_hWndLastControl);
+        ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
+    }
+    throw DataExchangeFailed();
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hWndCtrl = pDX->PrepareCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate)
+        CWnd::FromHandle(hWndCtrl)->GetWindowText(value);
+    else
+        ::SetWindowTextA(hWndCtrl, value);
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
+{
+    HWND hWndCtrl = pDX->PrepareCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        CString text;
+        CWnd::FromHandle(hWndCtrl)->GetWindowText(text);
+        text.Trim();
+        char* end = nullptr;
+        long v = std::strtol(text, &end, 10);
+        if (text.IsEmpty() || *end != '\0' || v < INT_MIN || v > INT_MAX) {
+            AfxMessageBox("Enter an integer.", MB_OK | MB_ICONEXCLAMATION);
+            pDX->Fail();
+        }
+        value = static_cast<int>(v);
+    } else {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%d", value);
+        ::SetWindowTextA(hWndCtrl, buf);
+    }
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (rControl.m_hWnd)
+        return;
+    HWND hWndCtrl = pDX->PrepareCtrl(nIDC);
+    if (!rControl.SubclassWindow(hWndCtrl))
+        pDX->Fail();
+}

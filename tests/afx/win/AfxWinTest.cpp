@@ -1,0 +1,315 @@
+// The framework's user-interface layer, in-process: a real modal dialog from
+// a resource template, driven by the private message it posts to itself.
+#include "afx/afxcmn.h"
+
+#include "AfxWinTestRes.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+const UINT WM_TEST_START = WM_USER + 7;
+
+class CTestDlg : public CDialog {
+public:
+    CTestDlg() : CDialog(IDD_TEST) {}
+
+    CString m_strText;
+    int m_nNumber = 0;
+    CEdit m_wndText;
+    CProgressCtrl m_wndBar;
+    bool m_bVisibleAtStart = false;
+    int m_nOK = 0;
+    std::function<void(CTestDlg&)> m_onStart;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        CDialog::DoDataExchange(pDX);
+        DDX_Control(pDX, IDC_TEXT, m_wndText);
+        DDX_Control(pDX, IDC_BAR, m_wndBar);
+        DDX_Text(pDX, IDC_TEXT, m_strText);
+        DDX_Text(pDX, IDC_NUMBER, m_nNumber);
+    }
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        PostMessage(WM_TEST_START);
+        return TRUE;
+    }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_TEST_START) {
+            m_bVisibleAtStart = IsWindowVisible() != FALSE;
+            if (m_onStart)
+                m_onStart(*this);
+            return 0;
+        }
+        return CDialog::WindowProc(message, wParam, lParam);
+    }
+
+    void OnOK() override
+    {
+        ++m_nOK;
+        CDialog::OnOK();
+    }
+};
+
+void Press(CWnd& wnd, int id)
+{
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+// Answers the next message box of this thread with OK, from a timer that the
+// box's own message loop runs.
+std::string g_boxText;
+
+BOOL CALLBACK AnswerIfBox(HWND hWnd, LPARAM)
+{
+    char cls[16] = {};
+    GetClassNameA(hWnd, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && !GetDlgItem(hWnd, IDC_TEXT) && IsWindowVisible(hWnd)) {
+        char text[256] = {};
+        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof text);
+        if (!*text)
+            GetDlgItemTextA(hWnd, 100, text, sizeof text);   // Wine numbers the text 100
+        g_boxText = text;
+        PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), AnswerIfBox, 0);
+    if (!g_boxText.empty())
+        KillTimer(nullptr, idEvent);
+}
+
+} // namespace
+
+TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
+{
+    CTestDlg dlg;
+    dlg.m_strText = "\x95\x5C\x8E\xA6";   // Shift-JIS, with a trail byte of 0x5C
+    dlg.m_nNumber = 42;
+    HWND hWndDlg = nullptr, hWndText = nullptr;
+    CString shownText, shownNumber;
+    int low = -1, high = -1, pos = -1;
+    dlg.m_onStart = [&](CTestDlg& d) {
+        hWndDlg = d.m_hWnd;
+        hWndText = d.m_wndText.m_hWnd;
+        d.GetDlgItemText(IDC_TEXT, shownText);
+        d.GetDlgItemText(IDC_NUMBER, shownNumber);
+        d.m_wndBar.SetRange32(0, 2);
+        d.m_wndBar.SetStep(1);
+        d.m_wndBar.StepIt();
+        d.m_wndBar.GetRange(low, high);
+        pos = d.m_wndBar.GetPos();
+        d.SetDlgItemText(IDC_TEXT, "changed");
+        d.SetDlgItemText(IDC_NUMBER, " -17 ");
+        Press(d, IDOK);
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(dlg.m_bVisibleAtStart);   // posted work runs with the dialog on screen
+    EXPECT_STREQ(shownText, "\x95\x5C\x8E\xA6");
+    EXPECT_STREQ(shownNumber, "42");
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 2);
+    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(dlg.m_nOK, 1);
+    EXPECT_STREQ(dlg.m_strText, "changed");
+    EXPECT_EQ(dlg.m_nNumber, -17);
+
+    // The dialog and its subclassed control are unbound once destroyed.
+    ASSERT_NE(hWndDlg, nullptr);
+    ASSERT_NE(hWndText, nullptr);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    EXPECT_EQ(dlg.m_wndText.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWndDlg), nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWndText), nullptr);
+
+    // The same object runs again.
+    dlg.m_onStart = [](CTestDlg& d) { Press(d, IDCANCEL); };
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_STREQ(dlg.m_strText, "changed");   // Cancel takes nothing back
+}
+
+TEST(CDialog, RefusedValueKeepsTheDialogOpen)
+{
+    CTestDlg dlg;
+    dlg.m_nNumber = 5;
+    g_boxText.clear();
+    bool stillOpen = false;
+    dlg.m_onStart = [&](CTestDlg& d) {
+        d.SetDlgItemText(IDC_TEXT, "kept out");
+        d.SetDlgItemText(IDC_NUMBER, "12x");
+        SetTimer(nullptr, 0, 100, AnswerBox);
+        Press(d, IDOK);
+        stillOpen = ::IsWindow(d.m_hWnd) && d.m_hWnd != nullptr;
+        Press(d, IDCANCEL);
+    };
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(g_boxText, "Enter an integer.");
+    EXPECT_EQ(dlg.m_nNumber, 5);
+    // The text came before the number; a refused exchange may leave it set,
+    // as the framework always has.
+    EXPECT_STREQ(dlg.m_strText, "kept out");
+}
+
+TEST(CDialog, MissingTemplateFails)
+{
+    CDialog dlg(999u);
+    EXPECT_EQ(dlg.DoModal(), -1);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+}
+
+namespace {
+
+class CCountingEdit : public CEdit {
+public:
+    int m_nSetText = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_SETTEXT)
+            ++m_nSetText;
+        return CEdit::WindowProc(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST(CWnd, SubclassRoutesMessagesAndRestoresTheProcedure)
+{
+    HWND hWnd = CreateWindowExA(0, "EDIT", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    LONG_PTR original = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
+    {
+        CCountingEdit edit;
+        ASSERT_TRUE(edit.SubclassWindow(hWnd));
+        EXPECT_EQ(CWnd::FromHandle(hWnd), &edit);
+        CCountingEdit other;
+        EXPECT_FALSE(other.SubclassWindow(hWnd));   // one owner per handle
+        EXPECT_FALSE(other.Attach(hWnd));
+        edit.SetWindowText("abc");
+        EXPECT_EQ(edit.m_nSetText, 1);
+        CString text;
+        edit.GetWindowText(text);
+        EXPECT_STREQ(text, "abc");   // the control's own procedure still ran
+        EXPECT_EQ(edit.UnsubclassWindow(), hWnd);
+        EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+        ::SetWindowTextA(hWnd, "def");
+        EXPECT_EQ(edit.m_nSetText, 1);
+
+        // An object that dies first leaves the window as it found it.
+        ASSERT_TRUE(edit.SubclassWindow(hWnd));
+    }
+    EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+
+    // A window destroyed while subclassed unbinds its object.
+    CCountingEdit edit;
+    ASSERT_TRUE(edit.SubclassWindow(hWnd));
+    DestroyWindow(hWnd);
+    EXPECT_EQ(edit.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+}
+
+TEST(Resources, StringsInTheAnsiCodePage)
+{
+    CString s;
+    EXPECT_TRUE(s.LoadString(IDS_JAPANESE));
+    EXPECT_STREQ(s, "\x95\x5C\x8E\xA6");
+    EXPECT_TRUE(s.LoadString(IDS_LAST_OF_BLOCK));
+    EXPECT_STREQ(s, "fifteen");
+    EXPECT_TRUE(s.LoadString(IDS_FIRST_OF_BLOCK));
+    EXPECT_STREQ(s, "sixteen");
+    s = "old";
+    EXPECT_FALSE(s.LoadString(IDS_EMPTY));
+    EXPECT_TRUE(s.IsEmpty());
+    s = "old";
+    EXPECT_FALSE(s.LoadString(IDS_MISSING));
+    EXPECT_TRUE(s.IsEmpty());
+    EXPECT_FALSE(s.LoadString(60000));   // no such block at all
+}
+
+TEST(Resources, ChainSearchesTheClientFirstThenLibraries)
+{
+    HMODULE hLib = LoadLibraryA("afxwin_test_library.dll");
+    ASSERT_NE(hLib, nullptr);
+    CString s;
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+
+    AfxAddResourceModule(hLib);
+    AfxAddResourceModule(hLib);   // once is enough
+    EXPECT_TRUE(s.LoadString(IDS_LIBRARY_ONLY));
+    EXPECT_STREQ(s, "from the library");
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "client");
+    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_TEST), MAKEINTRESOURCEA(5)), GetModuleHandleA(nullptr));
+
+    // A library made the resource handle comes first.
+    AfxSetResourceHandle(hLib);
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "library");
+    AfxSetResourceHandle(nullptr);
+
+    AfxRemoveResourceModule(hLib);
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+    FreeLibrary(hLib);
+}
+
+namespace {
+
+class CMouseWnd : public CWnd {
+public:
+    CPoint m_down{-1, -1};
+    UINT m_nFlags = 0;
+    int m_nFocus = 0;
+
+protected:
+    void OnLButtonDown(UINT nFlags, CPoint point) override
+    {
+        m_nFlags = nFlags;
+        m_down = point;
+    }
+    void OnMouseMove(UINT, CPoint) override { throw std::runtime_error("handler failed"); }
+    void OnSetFocus(CWnd* pOldWnd) override
+    {
+        ++m_nFocus;
+        CWnd::OnSetFocus(pOldWnd);
+    }
+};
+
+} // namespace
+
+TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
+{
+    HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                                nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    CMouseWnd wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+    wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
+    EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
+    EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
+    wnd.SendMessage(WM_SETFOCUS);
+    EXPECT_EQ(wnd.m_nFocus, 1);
+
+    g_boxText.clear();
+    SetTimer(nullptr, 0, 100, AnswerBox);
+    wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+    EXPECT_EQ(g_boxText, "An unexpected error stopped the last operation.");
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+    wnd.DestroyWindow();
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+}
