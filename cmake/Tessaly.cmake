@@ -18,6 +18,7 @@ if(WIN32)
   set(TESSALY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   add_custom_command(OUTPUT ${TESSALY_WINEPREFIX}/.tessaly-ready
     COMMAND ${TESSALY_ROOT}/cmake/make-wineprefix.sh ${TESSALY_WINEPREFIX}
+    DEPENDS ${TESSALY_ROOT}/cmake/make-wineprefix.sh
     COMMENT "Creating the Wine prefix of this build tree"
     VERBATIM)
   add_custom_target(wineprefix ALL DEPENDS ${TESSALY_WINEPREFIX}/.tessaly-ready)

@@ -3,7 +3,9 @@
 # crash dialog, no Mono/Gecko prompts. Tests never create it lazily.
 set -eu
 prefix=$1
-[ -f "$prefix/.tessaly-ready" ] && exit 0
+# The stamp names this script's checksum, so a changed set-up makes a new prefix.
+stamp=$(cksum < "$0" | cut -d' ' -f1)
+[ "$(cat "$prefix/.tessaly-ready" 2>/dev/null)" = "$stamp" ] && exit 0
 rm -rf "$prefix"
 mkdir -p "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -19,5 +21,7 @@ for face in "ＭＳ ゴシック" "MS Gothic"; do
   run reg add "$key" /v "$face" /t REG_SZ /d "IPAGothic" /f >/dev/null
 done
 run reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+# Xvfb has no window manager: unmanaged windows spare Wine a wait at every hide.
+run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
 wineserver -w
-touch "$prefix/.tessaly-ready"
+echo "$stamp" > "$prefix/.tessaly-ready"

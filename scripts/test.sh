@@ -14,11 +14,14 @@ done
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null' EXIT
+trap 'kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null' EXIT
 export DISPLAY=$display
-# A persistent Wine server saves its start-up at every test program.
-WINEPREFIX=$PWD/build/windows/wineprefix wineserver -p
-sleep 1
+# A persistent Wine server saves its start-up at every test program. Its
+# service processes start now, with no pipe of CTest's open, or CTest would
+# wait for them to close it.
+export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -p
+LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 wine wineboot </dev/null >/dev/null 2>&1
 
 status=0
 ctest --preset native -j "$jobs" || status=1
