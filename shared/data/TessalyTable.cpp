@@ -3,7 +3,7 @@
 #include "Md5.h"
 
 #include <cstring>
-#include <memory>
+#include <utility>
 
 namespace NorvaneCommon {
 
@@ -45,11 +45,14 @@ CTessalyRecord::CTessalyRecord(StorageRecordType* pStorage, CGenCoder* pCoder)
 {
     DWORD length = pStorage->dwDataLength;
     if (pCoder) {
-        // A private copy: the table's working buffer stays as read.
-        std::unique_ptr<unsigned char[]> plain(new unsigned char[length ? length : 1]);
-        std::memcpy(plain.get(), pStorage->Data(), length);
-        DecodeMemoData(pCoder, plain.get(), length);
-        ExtractRawData(length, plain.get());
+        // A private copy: the table's working buffer stays as read. The
+        // table never hands over more than one stored record's worth.
+        unsigned char plain[kMaxStoredRecord];
+        if (length > sizeof plain)
+            length = sizeof plain;
+        std::memcpy(plain, pStorage->Data(), length);
+        DecodeMemoData(pCoder, plain, length);
+        ExtractRawData(length, plain);
     } else {
         ExtractRawData(length, pStorage->Data());
     }
@@ -65,8 +68,28 @@ void CTessalyRecord::ExtractRawData(DWORD dwLength, unsigned char* pData)
     const void* nul = room ? std::memchr(text, 0, room) : nullptr;
     m_bIntact = nul != nullptr;
     DWORD n = nul ? static_cast<DWORD>(static_cast<const char*>(nul) - text) : room;
-    m_strMemo = CString(text, static_cast<int>(n));
-    SubstNLwithCR(m_strMemo);
+    // Each line feed becomes CR LF, in one allocation. The scan steps over
+    // double-byte characters as SubstNLwithCR does, so that damaged text
+    // with a lead byte before a line feed reads and writes back unchanged.
+    int breaks = 0;
+    for (DWORD i = 0; i < n; ++i) {
+        if (afx::IsLeadByte932(static_cast<unsigned char>(text[i])))
+            ++i;
+        else
+            breaks += text[i] == '\n';
+    }
+    char* out = m_strMemo.GetBufferSetLength(static_cast<int>(n) + breaks);
+    for (DWORD i = 0; i < n; ++i) {
+        char c = text[i];
+        if (afx::IsLeadByte932(static_cast<unsigned char>(c)) && i + 1 < n) {
+            *out++ = c;
+            c = text[++i];
+        } else if (c == '\n') {
+            *out++ = '\r';
+        }
+        *out++ = c;
+    }
+    m_strMemo.ReleaseBuffer(static_cast<int>(n) + breaks);
 }
 
 void CTessalyRecord::CompactRawData(unsigned char* pOut, DWORD* pdwLength)
