@@ -66,9 +66,10 @@ Bytes Encrypted(const std::string& password, Bytes data)
 
 Bytes Pattern(size_t n)
 {
-    Bytes b(n);
+    Bytes b;
+    b.reserve(n);
     for (size_t i = 0; i < n; ++i)
-        b[i] = static_cast<unsigned char>(i * 37 + 11);
+        b.push_back(static_cast<unsigned char>(i * 37 + 11));
     return b;
 }
 
