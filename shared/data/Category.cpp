@@ -177,38 +177,34 @@ CatError CCategoryMgr::FindIndex(int nIndex, CCategory*& pCategory)
     return CatErrNone;
 }
 
-CatError CCategoryMgr::FindName(CString& strName, CCategory*& pCategory)
+namespace {
+// The first category that matches, in the map's own order.
+template <class Matches>
+CatError FindWhere(const CMapWordToPtr& categories, Matches matches, CCategory*& pCategory)
 {
     pCategory = nullptr;
-    POSITION pos = m_categories.GetStartPosition();
-    while (pos) {
+    for (POSITION pos = categories.GetStartPosition(); pos;) {
         WORD key;
         void* value;
-        m_categories.GetNextAssoc(pos, key, value);
+        categories.GetNextAssoc(pos, key, value);
         CCategory* p = static_cast<CCategory*>(value);
-        if (p->GetName() == strName) {
+        if (matches(p)) {
             pCategory = p;
             return CatErrNone;
         }
     }
     return CatErrNotFound;
 }
+} // namespace
+
+CatError CCategoryMgr::FindName(CString& strName, CCategory*& pCategory)
+{
+    return FindWhere(m_categories, [&](CCategory* p) { return p->GetName() == strName; }, pCategory);
+}
 
 CatError CCategoryMgr::FindID(int nID, CCategory*& pCategory)
 {
-    pCategory = nullptr;
-    POSITION pos = m_categories.GetStartPosition();
-    while (pos) {
-        WORD key;
-        void* value;
-        m_categories.GetNextAssoc(pos, key, value);
-        CCategory* p = static_cast<CCategory*>(value);
-        if (static_cast<int>(p->GetID()) == nID) {
-            pCategory = p;
-            return CatErrNone;
-        }
-    }
-    return CatErrNotFound;
+    return FindWhere(m_categories, [&](CCategory* p) { return static_cast<int>(p->GetID()) == nID; }, pCategory);
 }
 
 CatError CCategoryMgr::GenFileName(CString& strFileName, CString& strName)
