@@ -1,15 +1,14 @@
 #include "TestFiles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <process.h>
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,10 +20,24 @@ namespace testsupport {
 
 TempDir::TempDir()
 {
-    std::random_device rd;
-    for (int tries = 0; tries < 100; ++tries) {
-        fs::path p = fs::temp_directory_path() / ("tessaly-test-" + std::to_string(rd()));
-        std::error_code ec;
+#if defined(_WIN32)
+    long pid = static_cast<long>(_getpid());
+#else
+    long pid = static_cast<long>(getpid());
+#endif
+    static unsigned counter = 0;
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec)
+        base = fs::current_path();
+    unsigned long long tick =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    // Test cases of one suite may run as parallel processes; create_directory
+    // fails on a name already taken, so a clash only costs another try.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        char name[96];
+        std::snprintf(name, sizeof name, "tessaly-test-%ld-%u-%llx", pid, counter++, tick + attempt);
+        fs::path p = base / name;
         if (fs::create_directory(p, ec)) {
             m_path = p.generic_string();
             return;
@@ -41,14 +54,25 @@ TempDir::~TempDir()
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> out;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return out;
+    unsigned char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.insert(out.end(), buf, buf + n);
+    std::fclose(f);
+    return out;
 }
 
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
 }
 
 bool FileExists(const std::string& path)
@@ -57,11 +81,18 @@ bool FileExists(const std::string& path)
     return fs::exists(path, ec);
 }
 
+bool RemoveFile(const std::string& path)
+{
+    std::error_code ec;
+    return fs::remove(path, ec);
+}
+
 std::vector<std::string> ListFiles(const std::string& dir)
 {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

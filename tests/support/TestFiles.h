@@ -21,9 +21,12 @@ private:
     std::string m_path;
 };
 
+// An empty result when the file cannot be read; false when it cannot be written.
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool FileExists(const std::string& path);
+bool RemoveFile(const std::string& path);
+// The names of the files in a folder, sorted.
 std::vector<std::string> ListFiles(const std::string& dir);
 
 // Runs a program from the folder of the running test with the arguments

@@ -4,21 +4,10 @@
 #include "Md5.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
-
-#if defined(_WIN32)
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace testdata {
-
-namespace fs = std::filesystem;
 
 // ------------------------------------------------------------------- bytes
 
@@ -296,89 +285,6 @@ Bytes DataFileBuilder::Build() const
     }
     out.insert(out.end(), trailing.begin(), trailing.end());
     return out;
-}
-
-// ------------------------------------------------------------------ files
-
-bool WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-Bytes ReadFileBytes(const std::string& path)
-{
-    Bytes out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    unsigned char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out;
-}
-
-bool FileExists(const std::string& path)
-{
-    std::error_code ec;
-    return fs::exists(fs::path(path), ec);
-}
-
-bool RemoveFile(const std::string& path)
-{
-    std::error_code ec;
-    return fs::remove(fs::path(path), ec);
-}
-
-TempDir::TempDir()
-{
-#if defined(_WIN32)
-    long pid = static_cast<long>(_getpid());
-#else
-    long pid = static_cast<long>(getpid());
-#endif
-    static unsigned counter = 0;
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec)
-        base = fs::current_path();
-    unsigned long long tick =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    // Test cases of one suite may run as parallel processes; create_directory
-    // fails on a name already taken, so a clash only costs another try.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        char name[96];
-        std::snprintf(name, sizeof name, "tessaly-test-%ld-%u-%llx", pid, counter++, tick + attempt);
-        fs::path p = base / name;
-        if (fs::create_directory(p, ec)) {
-            m_dir = p.string();
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    fs::remove_all(fs::path(m_dir), ec);
-}
-
-std::string TempDir::Path(const std::string& name) const { return (fs::path(m_dir) / name).string(); }
-
-std::vector<std::string> TempDir::List() const
-{
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(fs::path(m_dir), ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 } // namespace testdata

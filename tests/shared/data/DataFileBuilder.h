@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace testdata {
 
 typedef std::vector<unsigned char> Bytes;
@@ -148,24 +150,20 @@ public:
 };
 
 // Files and a scratch folder that works on both builds.
-bool WriteFileBytes(const std::string& path, const Bytes& bytes);
-Bytes ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
-bool RemoveFile(const std::string& path);
+inline bool WriteFileBytes(const std::string& path, const Bytes& bytes) { return testsupport::WriteBytes(path, bytes); }
+inline Bytes ReadFileBytes(const std::string& path) { return testsupport::ReadBytes(path); }
+using testsupport::FileExists;
+using testsupport::RemoveFile;
 
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Dir() const { return m_dir; }
-    std::string Path(const std::string& name) const;
+    const std::string& Dir() const { return m_dir.Path(); }
+    std::string Path(const std::string& name) const { return m_dir.File(name); }
     // The names of the files in the folder, sorted.
-    std::vector<std::string> List() const;
+    std::vector<std::string> List() const { return testsupport::ListFiles(m_dir.Path()); }
 
 private:
-    std::string m_dir;
+    testsupport::TempDir m_dir;
 };
 
 } // namespace testdata
