@@ -457,6 +457,10 @@ LONG CSyncDriver::Execute(DWORD mask, CSyncRecord& a, CSyncRecord& b)
     if (mask & ActAddToHandheld) {
         CSyncRecord added(b);
         added.SetPositionOverride(-1);
+        // A handheld record under the same ID is another memo; adding with that
+        // ID would overwrite it, so the handheld gives this one a new ID.
+        if (a.GetPosition() >= 0 && a.GetID() == b.GetID())
+            added.SetID(0);
         if (LONG e = m_pHandheld->AddRecord(added)) {
             m_log.LogRecord(3376, b, e);
             return e;
