@@ -353,10 +353,14 @@ LONG CSyncDriver::DesktopOverwritesHandheld()
 LONG CSyncDriver::Close()
 {
     const LONG type = m_props.m_SyncType;
-    if (LONG e = m_pHandheld->Close(type != 5))
-        return e;
+    // The handheld holds this operation's changes (and may have forgotten
+    // which records were modified) even when closing it fails, so the
+    // desktop file is written all the same; the first failure is the result.
+    LONG closed = m_pHandheld->Close(type != 5);
     if (LONG e = m_pDesktop->Save())
-        return e;
+        return closed ? closed : e;
+    if (closed)
+        return closed;
     if (m_pBackup) {
         // Without a data file (nothing was ever written) there is nothing to back up.
         if (type == 4 || type == 7) {
