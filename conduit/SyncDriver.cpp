@@ -207,7 +207,7 @@ LONG CSyncDriver::OpenAllManagers()
         m = -1;
     m_bMapChanged = false;
     DestroyManagers();
-    LONG& type = m_props.m_SyncType;
+    int32_t& type = m_props.m_SyncType;
 
     m_pHandheld = new (std::nothrow) CHandheldDb(type, m_dwCaps, &m_log);
     if (!m_pHandheld)

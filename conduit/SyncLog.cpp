@@ -31,9 +31,13 @@ std::string LoadConduitString(void* hInstance, unsigned nId)
 #if defined(_WIN32)
     char buf[1024];
     int n = LoadStringA(static_cast<HINSTANCE>(hInstance), nId, buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+    if (n > 0)
+        return std::string(buf, static_cast<size_t>(n));
 #else
     (void)hInstance;
+#endif
+    // The English text the library carries, also when a language library
+    // lacks the string.
     switch (nId) {
 #define TESSALY_STRING_CASE(id, text) \
     case id: return text;
@@ -42,7 +46,6 @@ std::string LoadConduitString(void* hInstance, unsigned nId)
 #undef TESSALY_STRING_CASE
     default: return std::string();
     }
-#endif
 }
 
 std::string FormatConduitText(const std::string& format, const std::vector<std::string>& args)

@@ -75,8 +75,8 @@ struct Conduit {
             std::fprintf(stderr, "hotsync: cannot load the conduit %s\n", file.c_str());
             return false;
         }
-        open = reinterpret_cast<decltype(&OpenConduit)>(GetProcAddress(module, "OpenConduit"));
-        cfg = reinterpret_cast<decltype(&CfgConduit)>(GetProcAddress(module, "CfgConduit"));
+        open = reinterpret_cast<decltype(&OpenConduit)>(reinterpret_cast<void*>(GetProcAddress(module, "OpenConduit")));
+        cfg = reinterpret_cast<decltype(&CfgConduit)>(reinterpret_cast<void*>(GetProcAddress(module, "CfgConduit")));
         if (!open) {
             std::fprintf(stderr, "hotsync: %s has no OpenConduit\n", file.c_str());
             return false;
