@@ -69,6 +69,66 @@ void CopyName(char* dst, const char* src, size_t room)
 const UINT kReadFlags = CFile::modeRead | CFile::shareExclusive | CFile::typeBinary;
 const UINT kHoldFlags = CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary;
 
+// Reads and writes a file through one 65,520-byte buffer, so a record costs
+// no call of the system of its own.
+class CBufferedReader {
+public:
+    explicit CBufferedReader(CFile& file) : m_file(file), m_buffer(kFileBufferSize), m_pos(0), m_end(0) {}
+    // The number of bytes read; fewer than asked only at the end of the file.
+    UINT Read(void* pDst, UINT nCount)
+    {
+        BYTE* dst = static_cast<BYTE*>(pDst);
+        UINT done = 0;
+        while (done < nCount) {
+            if (m_pos == m_end) {
+                m_pos = 0;
+                m_end = m_file.Read(m_buffer.data(), static_cast<UINT>(m_buffer.size()));
+                if (m_end == 0)
+                    break;
+            }
+            UINT n = nCount - done < m_end - m_pos ? nCount - done : m_end - m_pos;
+            std::memcpy(dst + done, &m_buffer[m_pos], n);
+            m_pos += n;
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    CFile& m_file;
+    std::vector<BYTE> m_buffer;
+    UINT m_pos, m_end;
+};
+
+class CBufferedWriter {
+public:
+    explicit CBufferedWriter(CFile& file) : m_file(file), m_buffer(kFileBufferSize), m_used(0) {}
+    void Write(const void* pSrc, UINT nCount)
+    {
+        const BYTE* src = static_cast<const BYTE*>(pSrc);
+        while (nCount) {
+            if (m_used == m_buffer.size())
+                Flush();
+            UINT n = nCount < m_buffer.size() - m_used ? nCount : static_cast<UINT>(m_buffer.size() - m_used);
+            std::memcpy(&m_buffer[m_used], src, n);
+            m_used += n;
+            src += n;
+            nCount -= n;
+        }
+    }
+    void Flush()
+    {
+        if (m_used)
+            m_file.Write(m_buffer.data(), m_used);
+        m_used = 0;
+    }
+
+private:
+    CFile& m_file;
+    std::vector<BYTE> m_buffer;
+    UINT m_used;
+};
+
 } // namespace
 
 std::string MakeDesktopPath(const char* pszFolder, const char* pszFile)
@@ -186,13 +246,14 @@ LONG CDesktopDb::ReadFile()
         CFile& f;
         ~Closer() { f.Abort(); }
     } closer{m_file};
+    CBufferedReader in(m_file);
     try {
         std::free(m_pHeader);
         m_pHeader = static_cast<BYTE*>(std::calloc(kFileHeaderSize, 1));
         if (!m_pHeader)
             return CONDUIT_NO_MEMORY;
         Put32(m_pHeader, kFileHeaderSize);
-        UINT got = m_file.Read(m_pHeader, kFileHeaderSize);
+        UINT got = in.Read(m_pHeader, kFileHeaderSize);
         if (got == 0) {
             m_bChanged = 0;
             return CONDUIT_OK;
@@ -211,7 +272,7 @@ LONG CDesktopDb::ReadFile()
             block = static_cast<BYTE*>(std::malloc(size));
             if (!block)
                 return CONDUIT_NO_MEMORY;
-            if (m_file.Read(block, size) != size)
+            if (in.Read(block, size) != size)
                 return failure;
             Put32(block, size);
             Put32(block + 8, kBlockHeaderSize);
@@ -232,7 +293,7 @@ LONG CDesktopDb::ReadFile()
         CSyncRecord rec;
         for (LONG i = 0; i < count; ++i) {
             std::memset(buffer.data(), 0, kRecordHeaderSize);
-            if (m_file.Read(buffer.data(), kRecordHeaderSize) != kRecordHeaderSize)
+            if (in.Read(buffer.data(), kRecordHeaderSize) != kRecordHeaderSize)
                 return CONDUIT_READ_RECORD_FAILED;
             const DWORD size = Get32(&buffer[0]);
             const DWORD offset = Get32(&buffer[8]);
@@ -240,7 +301,7 @@ LONG CDesktopDb::ReadFile()
                 return CONDUIT_READ_RECORD_FAILED;
             const UINT want = size - kRecordHeaderSize;
             if (want) {
-                UINT n = m_file.Read(&buffer[kRecordHeaderSize], want);
+                UINT n = in.Read(&buffer[kRecordHeaderSize], want);
                 if (n == 0)
                     return CONDUIT_FILE_EMPTY;
                 if (n != want)
@@ -301,16 +362,17 @@ LONG CDesktopDb::WriteFile()
         CFile out;
         if (!out.Open(temp.c_str(), CFile::modeWrite | CFile::modeCreate | CFile::shareExclusive | CFile::typeBinary))
             throw CFileException(CFileException::genericException);
+        CBufferedWriter writer(out);
         Put32(m_pHeader, kFileHeaderSize);
         Put16(m_pHeader + 4, 1);
         Put32(m_pHeader + 72, static_cast<DWORD>(GetRecordCount()));
         Put32(m_pHeader + 76, m_pAppInfo ? Get32(m_pAppInfo) : 0);
         Put32(m_pHeader + 80, m_pSortInfo ? Get32(m_pSortInfo) : 0);
-        out.Write(m_pHeader, kFileHeaderSize);
+        writer.Write(m_pHeader, kFileHeaderSize);
         if (m_pAppInfo)
-            out.Write(m_pAppInfo, Get32(m_pAppInfo));
+            writer.Write(m_pAppInfo, Get32(m_pAppInfo));
         if (m_pSortInfo)
-            out.Write(m_pSortInfo, Get32(m_pSortInfo));
+            writer.Write(m_pSortInfo, Get32(m_pSortInfo));
         std::vector<BYTE> buffer(kFileBufferSize);
         for (int i = 0; i < m_nEnd; ++i) {
             const CSyncRecord* r = m_ppRecords[i];
@@ -331,8 +393,9 @@ LONG CDesktopDb::WriteFile()
             Put32(&buffer[36], r->GetDataLength());
             if (r->GetDataLength())
                 std::memcpy(&buffer[kRecordHeaderSize], r->GetData(), r->GetDataLength());
-            out.Write(buffer.data(), size);
+            writer.Write(buffer.data(), size);
         }
+        writer.Flush();
         out.Flush();
         out.Close();
     } catch (const CFileException&) {
