@@ -400,3 +400,42 @@ TEST(FailureSweep, EveryCallFailsInTurnAndNothingIsLost)
     }
     EXPECT_GT(failures, 30);
 }
+
+TEST(SyncLog, FailureMessagesWithTheirActivityCodes)
+{
+    struct Case {
+        const char* op;
+        int nth;
+        LONG type;
+        const char* entry;
+    };
+    const Case cases[] = {
+        {"SyncPurgeDeletedRecs", 1, 0, "10 Could not purge the deleted records on Palm organizer. 400a"},
+        {"SyncResetSyncFlags", 1, 0, "18 Could not clear Palm organizer's status flags. Error Code 400a"},
+        {"SyncCloseDB", 1, 0, "22  -- Could not close remote database. Error Code 400a"},
+        {"SyncCreateDB", 1, 3, "-1  -- Failed to create HH Database: DB Name Tessaly-Vqxa, Creator ID 56717861, Error 16394"},
+        {"SyncWriteRec", 1, 3, "9  -- HH failed to add record: Record ID 7, Error 16394"},
+        {"SyncReadRecordById", 1, 0, "8  -- HH failed to read record: Record ID 8, Error 16394"},
+    };
+    for (const Case& c : cases) {
+        CategoryWorld w;
+        // Record 8 is on the handheld only, and not modified: the count check reads it.
+        w.Put(Categories({}), {Rec(7, "seven", 0), Rec(8, "eight", 0), Rec(9, "gone", 0, 0x80 | 0x40)}, Categories({}),
+              {{7, 0, 0, B("seven")}});
+        TessalyHostFailCall(c.op, c.nth, 0x400A);
+        std::vector<std::string> log;
+        EXPECT_EQ(0x400A, w.Sync(c.type, 0, &log)) << c.op;
+        TessalyHostClearFailures();
+        EXPECT_TRUE(Logged(log, c.entry)) << c.op << ": " << (log.size() > 3 ? log[3] : "");
+        EXPECT_EQ("21 Tessaly Conduit", log.back());
+    }
+}
+
+TEST(SyncLog, TextsAreFormattedSafely)
+{
+    EXPECT_EQ("Record ID 5", FormatConduitText("Record ID %u", {"5"}));
+    EXPECT_EQ("a 1 b 2", FormatConduitText("a %1s b %2u", {"1", "2"}));
+    // Conversions beyond the arguments, and unknown ones, stay as text.
+    EXPECT_EQ("x %s %n %% 100%", FormatConduitText("x %s %n %%%% 100%", {}));
+    EXPECT_EQ(511u, FormatConduitText(std::string(600, 'a'), {}).size());
+}
