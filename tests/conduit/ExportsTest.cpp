@@ -2,6 +2,7 @@
 // their argument checks and results, and the action dialogs driven as a user
 // would, in-process (a thread timer acts on the open dialog).
 #include "ConduitExports.h"
+#include "ConduitStrings.h"
 #include "SyncFixture.h"
 
 #include <windows.h>
@@ -129,6 +130,27 @@ TEST(ConduitExports, NamesVersionAndInfo)
     EXPECT_EQ(0u, value);
     EXPECT_EQ(4u, four);
     EXPECT_EQ(4208, info(3, nullptr, &value, &four));
+}
+
+TEST(ConduitExports, EveryStringIsInTheResources)
+{
+    struct Entry {
+        unsigned id;
+        const char* text;
+    };
+#define TESSALY_ENTRY(id, text) {id, text},
+    const Entry entries[] = {TESSALY_CONDUIT_UI_STRINGS(TESSALY_ENTRY) TESSALY_CONDUIT_LOG_STRINGS(TESSALY_ENTRY)};
+#undef TESSALY_ENTRY
+    for (const Entry& e : entries) {
+        char buf[512] = {};
+        LoadStringA(TheDll().h, e.id, buf, sizeof buf);
+        EXPECT_STREQ(e.text, buf) << e.id;
+    }
+    // The messages of the log table, those no code writes included.
+    for (unsigned id : {3311u, 3315u, 3322u, 3331u, 3346u, 3358u, 3363u, 3367u, 3373u, 3377u, 3379u, 3380u}) {
+        char buf[512] = {};
+        EXPECT_GT(LoadStringA(TheDll().h, id, buf, sizeof buf), 0) << id;
+    }
 }
 
 TEST(ConduitExports, ArgumentChecksOfOpenAndCfg)
