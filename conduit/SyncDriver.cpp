@@ -209,6 +209,16 @@ LONG CSyncDriver::OpenAllManagers()
     DestroyManagers();
     int32_t& type = m_props.m_SyncType;
 
+    // Desktop overwrites handheld deletes the handheld database first; the
+    // desktop file must be there and readable before anything is deleted.
+    const bool replaceHandheld = type == 3 || type == 4 || type == 7;
+    if (replaceHandheld) {
+        if (LONG e = OpenDesktop())
+            return e;
+        if (LONG e = m_pDesktop->Load())
+            return e;
+    }
+
     m_pHandheld = new (std::nothrow) CHandheldDb(type, m_dwCaps, &m_log);
     if (!m_pHandheld)
         return CONDUIT_NO_MEMORY;
@@ -227,6 +237,21 @@ LONG CSyncDriver::OpenAllManagers()
         return e;
     }
 
+    if (!replaceHandheld) {
+        if (LONG e = OpenDesktop())
+            return e;
+    }
+
+    m_pBackup = new (std::nothrow)
+        CBackupDb(m_desc.name, m_props.m_PathName, m_props.m_LocalName, m_dwCaps, type, &m_log);
+    if (!m_pBackup)
+        return CONDUIT_NO_MEMORY;
+    return m_pBackup->Open();
+}
+
+LONG CSyncDriver::OpenDesktop()
+{
+    int32_t& type = m_props.m_SyncType;
     m_pDesktop = new (std::nothrow)
         CDesktopDb(m_desc.name, m_props.m_PathName, m_props.m_LocalName, m_dwCaps, type, &m_log);
     if (!m_pDesktop)
@@ -238,12 +263,7 @@ LONG CSyncDriver::OpenAllManagers()
         }
         return e;
     }
-
-    m_pBackup = new (std::nothrow)
-        CBackupDb(m_desc.name, m_props.m_PathName, m_props.m_LocalName, m_dwCaps, type, &m_log);
-    if (!m_pBackup)
-        return CONDUIT_NO_MEMORY;
-    return m_pBackup->Open();
+    return CONDUIT_OK;
 }
 
 LONG CSyncDriver::FastSync() { return Synchronize(false); }

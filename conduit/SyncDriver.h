@@ -72,6 +72,7 @@ protected:
 
     void DestroyManagers();
     LONG OpenAllManagers();
+    LONG OpenDesktop();
     LONG SelectDatabase(int i);
     LONG Register();
     LONG Finish(LONG result);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -327,6 +328,21 @@ TEST(OverwriteSync, MissingSidesSwitchTheSyncType)
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(CONDUIT_SYNC_TYPE_TOO_HIGH, v.Sync(8));
     EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, v.Sync(-1));
+}
+
+TEST(OverwriteSync, AnUnreadableDesktopFileLeavesTheHandheldAlone)
+{
+    CategoryWorld w;
+    w.Put(Categories({}), {Rec(1, "keep me", 0)}, Categories({}), {});
+    const Bytes pdb = testsupport::ReadBytes(w.PdbPath());
+    Bytes damaged = testsupport::ReadBytes(w.DataFile());
+    damaged.resize(90);
+    testsupport::WriteBytes(w.DataFile(), damaged);
+    EXPECT_NE(0, w.Sync(3));
+    EXPECT_EQ(pdb, testsupport::ReadBytes(w.PdbPath()));
+    std::remove(w.DataFile().c_str());
+    EXPECT_EQ(CONDUIT_FILE_OPEN_FAILED, w.Sync(3));
+    EXPECT_EQ(pdb, testsupport::ReadBytes(w.PdbPath()));
 }
 
 // Every memo text of a side, live or waiting to be archived, and of the archives.
