@@ -351,6 +351,22 @@ LONG CHandheldDb::WriteAppInfo()
     return SyncWriteDBAppInfoBlock(m_hDb, &desc);
 }
 
+LONG CHandheldDb::SetAppInfo(const BYTE* pData, DWORD dwLength)
+{
+    if (dwLength && !pData)
+        return CONDUIT_NULL_ARGUMENT;
+    if (LONG e = EnsureAppInfoBuffer())
+        return e;
+    if (dwLength > m_dwAppInfoCapacity)
+        return CONDUIT_TOO_LONG;
+    std::memset(m_pAppInfo, 0, m_dwAppInfoCapacity);
+    if (dwLength)
+        std::memcpy(m_pAppInfo, pData, dwLength);
+    m_dwAppInfoUsed = dwLength;
+    m_bAppInfoRead = 1;
+    return CONDUIT_OK;
+}
+
 LONG CHandheldDb::ReadSortInfo(BYTE* pBuffer, DWORD dwCapacity, DWORD* pdwLength)
 {
     if (!pdwLength)

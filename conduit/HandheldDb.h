@@ -52,6 +52,8 @@ public:
     // The application-info block, held in a 65,520-byte buffer.
     LONG ReadAppInfo();
     LONG WriteAppInfo();
+    // Replaces the whole block held (written by WriteAppInfo).
+    LONG SetAppInfo(const BYTE* pData, DWORD dwLength);
     const BYTE* GetAppInfo() const { return m_pAppInfo; }
     DWORD GetAppInfoLength() const { return m_dwAppInfoUsed; }
     LONG ReadSortInfo(BYTE* pBuffer, DWORD dwCapacity, DWORD* pdwLength);

@@ -1,11 +1,40 @@
 #!/usr/bin/env bash
-# The main job on bundled sample data: the build makes an enciphered memo
-# file from samples/memos.txt, and nvmemo lists it with its password.
+# The main job on bundled sample data: a whole HotSync operation. The handheld
+# tool makes a sample handheld from samples/memos.txt, hotsync synchronises it
+# into a desktop folder, and nvmemo lists the desktop data file it wrote.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake --preset native >/dev/null
-cmake --build --preset native --target sample
-sample=build/native/sample/record.dat
-echo "== $sample, memos in alphabetical order =="
-build/native/bin/nvmemo list "$sample" --password "$(cat samples/password.txt)" --order alpha
+cmake --build --preset native --target handheld hotsync nvmemo
+bin=build/native/bin
+demo=build/native/demo
+password="$(cat samples/password.txt)"
+rm -rf "$demo"
+mkdir -p "$demo/handheld" "$demo/desktop"
+
+# The handheld: its memos, as the handheld user typed them in.
+"$bin/handheld" "$demo/handheld" create --password "$password" --hint "鍵の木 (the key tree)" >/dev/null
+declare -A index=([0]=0)
+category="" text=""
+add_memo() {
+  [ -n "$category" ] || return 0
+  if [ -z "${index[$category]+x}" ]; then
+    index[$category]="$("$bin/handheld" "$demo/handheld" category add "$category")"
+  fi
+  printf '%s' "$text" | "$bin/handheld" "$demo/handheld" add --password "$password" --category "${index[$category]}" >/dev/null
+}
+while IFS= read -r line || [ -n "$line" ]; do
+  if [[ "$line" == "Category: "* ]]; then
+    add_memo
+    category="${line#Category: }" text=""
+  else
+    text="${text:+$text$'\n'}$line"
+  fi
+done < samples/memos.txt
+add_memo
+
+echo "== HotSync operation: handheld $demo/handheld -> desktop $demo/desktop =="
+"$bin/hotsync" sync --handheld "$demo/handheld" --folder "$demo/desktop" --file record.dat
+echo "== $demo/desktop/record.dat, memos in alphabetical order =="
+"$bin/nvmemo" list "$demo/desktop/record.dat" --password "$password" --order alpha

@@ -199,6 +199,9 @@ SYNC_API SyncErr SYNC_CALL TessalyHostServeFolder(const char* pszFolder);
 // code, once, without touching the handheld. Names are those above.
 SYNC_API SyncErr SYNC_CALL TessalyHostFailCall(const char* pszOperation, int32_t nth, SyncErr code);
 SYNC_API void SYNC_CALL TessalyHostClearFailures(void);
+// Nonzero: changes stay in memory until the database is closed, as on a real
+// handheld, instead of rewriting the .pdb file at every call (benchmarks).
+SYNC_API SyncErr SYNC_CALL TessalyHostDeferWrites(int32_t on);
 
 #ifdef __cplusplus
 }

@@ -29,6 +29,7 @@ struct OpenDb {
     int cursorCategory = -1;
     std::unordered_map<std::uint32_t, std::size_t> byId;   // unique ID -> index
     bool byIdValid = false;
+    bool unsaved = false;             // changes held back by TessalyHostDeferWrites
 
     void IndexIds()
     {
@@ -61,6 +62,7 @@ struct State {
         SyncErr code;
     };
     std::map<std::string, std::vector<Failure>> failures;
+    bool deferWrites = false;
 };
 
 State& S()
@@ -102,6 +104,26 @@ SyncErr Injected(const char* op)
         if (SyncErr e_ = Injected(op)) \
             return e_;                 \
     } while (0)
+
+PdbDatabase& Draft(OpenDb& o, PdbDatabase& scratch)
+{
+    if (S().deferWrites)
+        return o.db;
+    scratch = o.db;
+    return scratch;
+}
+
+SyncErr FromPdb(PdbResult r);
+
+// Writes what deferred changes an open database holds.
+SyncErr Flush(OpenDb& o)
+{
+    if (!o.unsaved)
+        return SYNCERR_NONE;
+    o.unsaved = false;
+    o.db.modDate = PalmNow();
+    return FromPdb(WritePdbFile(o.path, o.db));
+}
 
 OpenDb* Db(SyncDbHandle h) { return h ? S().open[h].get() : nullptr; }
 
@@ -154,8 +176,19 @@ SyncErr FromPdb(PdbResult r)
 }
 
 // Stores a changed copy of the database; on failure the open database stays as it was.
+// The database a change is made on: a copy that Commit stores, or, while
+// writes are deferred, the open database itself.
+PdbDatabase& Draft(OpenDb& o, PdbDatabase& scratch);
+
 SyncErr Commit(OpenDb& o, PdbDatabase& changed, bool idsMoved)
 {
+    if (&changed == &o.db) {
+        ++o.db.modNumber;
+        o.unsaved = true;
+        if (idsMoved)
+            o.byIdValid = false;
+        return SYNCERR_NONE;
+    }
     changed.modNumber = o.db.modNumber + 1;
     changed.modDate = PalmNow();
     if (SyncErr e = FromPdb(WritePdbFile(o.path, changed)))
@@ -251,11 +284,20 @@ extern "C" {
 SyncErr SYNC_CALL TessalyHostServeFolder(const char* pszFolder)
 {
     State& s = S();
-    for (auto& o : s.open)
+    for (auto& o : s.open) {
+        if (o)
+            Flush(*o);
         o.reset();
+    }
     s.registered = false;
     s.serving = pszFolder && *pszFolder;
     s.folder = s.serving ? pszFolder : "";
+    return SYNCERR_NONE;
+}
+
+SyncErr SYNC_CALL TessalyHostDeferWrites(int32_t on)
+{
+    S().deferWrites = on != 0;
     return SYNCERR_NONE;
 }
 
@@ -391,8 +433,9 @@ SyncErr SYNC_CALL SyncCloseDB(SyncDbHandle hDb)
     INJECT("SyncCloseDB");
     if (!Db(hDb))
         return SYNCERR_BAD_HANDLE;
+    SyncErr e = Flush(*S().open[hDb]);
     S().open[hDb].reset();
-    return SYNCERR_NONE;
+    return e;
 }
 
 SyncErr SYNC_CALL SyncDeleteDB(const char* pszName, int32_t cardNo)
@@ -430,7 +473,8 @@ SyncErr SYNC_CALL SyncResetSyncFlags(SyncDbHandle hDb)
     OpenDb* o;
     if (SyncErr e = Writable(hDb, o))
         return e;
-    PdbDatabase changed = o->db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(*o, scratch);
     for (PdbRecord& r : changed.records)
         r.attributes &= static_cast<std::uint8_t>(~kPdbRecDirty);
     changed.backupDate = PalmNow();
@@ -464,7 +508,8 @@ SyncErr SYNC_CALL SyncWriteRec(SyncRawRecord* pRec)
     if (deleted && !(pRec->attributes & SYNC_REC_ARCHIVED))
         r.data.clear();
 
-    PdbDatabase changed = o->db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(*o, scratch);
     long index = pRec->recordId ? o->Find(pRec->recordId) : -1;
     bool appended = index < 0;
     if (appended) {
@@ -508,7 +553,8 @@ SyncErr SYNC_CALL SyncWriteResourceRec(SyncRawRecord* pRec)
         return e;
     r.resourceType = pRec->resourceType;
     r.resourceId = static_cast<std::uint16_t>(pRec->recordId);
-    PdbDatabase changed = o->db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(*o, scratch);
     std::size_t index = 0;
     while (index < changed.records.size() &&
            (changed.records[index].resourceType != r.resourceType || changed.records[index].resourceId != r.resourceId))
@@ -534,7 +580,8 @@ namespace {
 template <class Keep>
 SyncErr RemoveWhere(OpenDb& o, Keep keep)
 {
-    PdbDatabase changed = o.db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(o, scratch);
     std::vector<PdbRecord> kept;
     kept.reserve(changed.records.size());
     std::size_t nextModified = o.nextModified, nextInCategory = o.nextInCategory;
@@ -626,7 +673,8 @@ SyncErr SYNC_CALL SyncChangeCategory(SyncDbHandle hDb, uint8_t fromCategory, uin
         return e;
     if (fromCategory > 15 || toCategory > 15 || o->db.IsResource())
         return SYNCERR_BAD_ARGUMENT;
-    PdbDatabase changed = o->db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(*o, scratch);
     bool any = false;
     for (PdbRecord& r : changed.records) {
         if (r.Category() == fromCategory) {
@@ -745,7 +793,8 @@ SyncErr SYNC_CALL SyncWriteDBAppInfoBlock(SyncDbHandle hDb, SyncBlockDesc* pBloc
         return e;
     if (!pBlock || pBlock->bytesUsed > pBlock->bufferSize || (pBlock->bytesUsed && !pBlock->pBuffer))
         return SYNCERR_BAD_ARGUMENT;
-    PdbDatabase changed = o->db;
+    PdbDatabase scratch;
+    PdbDatabase& changed = Draft(*o, scratch);
     changed.hasAppInfo = true;
     changed.appInfo.assign(pBlock->pBuffer, pBlock->pBuffer + pBlock->bytesUsed);
     return Commit(*o, changed, false);

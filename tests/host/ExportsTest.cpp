@@ -125,7 +125,7 @@ TEST(ExportsTest, TheStandInsExportExactlyTheHostsNamesAndOrdinals)
          {22, 23, 26, 27, 28, 29, 31, 32, 33, 35, 36, 37, 38, 39, 40, 43},
          {"SyncReadSystemInfo", "SyncGetDBRecordCount", "SyncChangeCategory", "SyncPurgeAllRecsInCategory",
           "SyncDeleteResourceRec", "SyncReadNextRecInCategory", "SyncReadDBSortInfoBlock", "SyncReadPositionXMap",
-          "TessalyHostServeFolder", "TessalyHostFailCall", "TessalyHostClearFailures"}},
+          "TessalyHostServeFolder", "TessalyHostFailCall", "TessalyHostClearFailures", "TessalyHostDeferWrites"}},
         {"HSLOG20.dll", {52, 56}, {"TessalyHostLogToFile", "TessalyHostLogEntry"}},
         {"PalmCmn.dll", {2, 3}, {}},
     };

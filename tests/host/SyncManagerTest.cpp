@@ -550,3 +550,25 @@ TEST_F(SyncManagerTest, PlannedFailuresHitTheChosenCallOnce)
 }
 
 } // namespace
+
+TEST_F(SyncManagerTest, DeferredWritesReachTheFileWhenTheDatabaseCloses)
+{
+    Put(Sample());
+    TessalyHostDeferWrites(1);
+    SyncDbHandle h = Open();
+    Raw add(h);
+    add.Set("held back");
+    add.r.recordId = 0;
+    ASSERT_EQ(0, SyncWriteRec(&add.r));
+    ASSERT_EQ(0, SyncPurgeDeletedRecs(h));
+    EXPECT_EQ(5u, Get().records.size()) << "nothing written yet";
+    Raw back(h);
+    back.r.recordId = add.r.recordId;
+    ASSERT_EQ(0, SyncReadRecordById(&back.r));
+    EXPECT_EQ("held back", back.Data());
+    ASSERT_EQ(0, SyncCloseDB(h));
+    TessalyHostDeferWrites(0);
+    ref::Database db = Get();
+    ASSERT_FALSE(db.records.empty());
+    EXPECT_EQ(+add.r.recordId, db.records.back().id);
+}

@@ -113,6 +113,12 @@ std::string SelfDir()
 
 int RunBeside(const std::string& program, const std::vector<std::string>& args, const std::string& outFile)
 {
+    return RunBeside(program, args, outFile, std::string());
+}
+
+int RunBeside(const std::string& program, const std::vector<std::string>& args, const std::string& outFile,
+              const std::string& inFile)
+{
 #if defined(_WIN32)
     std::string cmd = "\"\"" + SelfDir() + "\\" + program + ".exe\"";
 #else
@@ -121,6 +127,8 @@ int RunBeside(const std::string& program, const std::vector<std::string>& args, 
     for (const std::string& a : args)
         cmd += " \"" + a + "\"";
     cmd += " > \"" + outFile + "\"";
+    if (!inFile.empty())
+        cmd += " < \"" + inFile + "\"";
 #if defined(_WIN32)
     cmd += "\"";
     return std::system(cmd.c_str());

@@ -32,5 +32,8 @@ std::vector<std::string> ListFiles(const std::string& dir);
 // Runs a program from the folder of the running test with the arguments
 // given (quoted) and returns its exit status; standard output goes to outFile.
 int RunBeside(const std::string& program, const std::vector<std::string>& args, const std::string& outFile);
+// The same with standard input read from inFile (none when empty).
+int RunBeside(const std::string& program, const std::vector<std::string>& args, const std::string& outFile,
+              const std::string& inFile);
 
 } // namespace testsupport

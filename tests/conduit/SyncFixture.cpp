@@ -1,0 +1,249 @@
+#include "SyncFixture.h"
+
+#include "HsLog.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <direct.h>
+#define MKDIR(p) _mkdir(p)
+#else
+#include <sys/stat.h>
+#define MKDIR(p) mkdir(p, 0777)
+#endif
+
+namespace synctest {
+
+namespace {
+
+void Put32(Bytes& b, size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void Put16(Bytes& b, size_t at, std::uint16_t v)
+{
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+std::uint32_t Get32(const Bytes& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
+}
+
+Bytes Block(const std::string& name, const Bytes& data)
+{
+    Bytes b(56 + data.size(), 0);
+    Put32(b, 0, static_cast<std::uint32_t>(b.size()));
+    Put16(b, 4, 0x1002);
+    Put32(b, 8, 56);
+    std::memcpy(&b[12], name.data(), std::min<size_t>(name.size(), 31));
+    Put32(b, 44, static_cast<std::uint32_t>(data.size()));
+    Put32(b, 48, static_cast<std::uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), b.begin() + 56);
+    return b;
+}
+
+} // namespace
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string S(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+Bytes ComposeDeskFile(const DeskFile& f)
+{
+    Bytes out(84, 0);
+    Put32(out, 0, 84);
+    Put16(out, 4, 1);
+    std::memcpy(&out[6], f.name.data(), std::min<size_t>(f.name.size(), 31));
+    Put32(out, 44, tessaly::FourCC("Vqxa"));
+    Put32(out, 48, tessaly::FourCC("DATA"));
+    Put32(out, 72, static_cast<std::uint32_t>(f.records.size()));
+    Bytes app, sort;
+    if (f.hasAppInfo)
+        app = Block(f.name, f.appInfo);
+    if (!f.sortInfo.empty())
+        sort = Block(f.name, f.sortInfo);
+    Put32(out, 76, static_cast<std::uint32_t>(app.size()));
+    Put32(out, 80, static_cast<std::uint32_t>(sort.size()));
+    out.insert(out.end(), app.begin(), app.end());
+    out.insert(out.end(), sort.begin(), sort.end());
+    for (const DeskRecord& r : f.records) {
+        Bytes h(40, 0);
+        Put32(h, 0, static_cast<std::uint32_t>(40 + r.data.size()));
+        Put32(h, 4, 0x1002);
+        Put32(h, 8, 40);
+        Put32(h, 16, r.id);
+        Put16(h, 24, r.attributes);
+        Put32(h, 28, r.category);
+        Put32(h, 36, static_cast<std::uint32_t>(r.data.size()));
+        out.insert(out.end(), h.begin(), h.end());
+        out.insert(out.end(), r.data.begin(), r.data.end());
+    }
+    return out;
+}
+
+bool ParseDeskFile(const Bytes& b, DeskFile& f, std::string* pWhy)
+{
+    auto fail = [&](const char* why) {
+        if (pWhy)
+            *pWhy = why;
+        return false;
+    };
+    f = DeskFile();
+    if (b.size() < 84 || Get32(b, 0) != 84 || b[4] != 1 || b[5] != 0)
+        return fail("header");
+    f.name = std::string(reinterpret_cast<const char*>(&b[6]), strnlen(reinterpret_cast<const char*>(&b[6]), 32));
+    size_t at = 84;
+    auto block = [&](std::uint32_t size, Bytes& data) {
+        if (size == 0)
+            return true;
+        if (at + size > b.size() || size < 56 || Get32(b, at) != size || Get32(b, at + 8) != 56 ||
+            (b[at + 4] | (b[at + 5] << 8)) != 0x1002 || Get32(b, at + 48) > Get32(b, at + 44) ||
+            56 + Get32(b, at + 44) != size)
+            return false;
+        data.assign(b.begin() + at + 56, b.begin() + at + 56 + Get32(b, at + 48));
+        at += size;
+        return true;
+    };
+    f.hasAppInfo = Get32(b, 76) != 0;
+    if (!block(Get32(b, 76), f.appInfo) || !block(Get32(b, 80), f.sortInfo))
+        return fail("block");
+    const std::uint32_t count = Get32(b, 72);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (at + 40 > b.size())
+            return fail("record header");
+        DeskRecord r;
+        std::uint32_t size = Get32(b, at);
+        if (size < 40 || at + size > b.size() || Get32(b, at + 4) != 0x1002 || Get32(b, at + 8) != 40 ||
+            Get32(b, at + 36) != size - 40)
+            return fail("record");
+        r.id = Get32(b, at + 16);
+        r.attributes = static_cast<std::uint16_t>(b[at + 24] | (b[at + 25] << 8));
+        r.category = Get32(b, at + 28);
+        r.data.assign(b.begin() + at + 40, b.begin() + at + size);
+        f.records.push_back(r);
+        at += size;
+    }
+    if (at != b.size())
+        return fail("bytes after the records");
+    return true;
+}
+
+Bytes CategoryBlock(const std::vector<std::string>& names, const std::string& extra)
+{
+    Bytes a(276, 0);
+    std::strcpy(reinterpret_cast<char*>(&a[2]), "Unfiled");
+    for (size_t i = 0; i < names.size() && i < 15; ++i) {
+        std::memcpy(&a[2 + 16 * (i + 1)], names[i].data(), std::min<size_t>(names[i].size(), 15));
+        a[258 + i + 1] = static_cast<std::uint8_t>(i + 1);
+    }
+    a[274] = static_cast<std::uint8_t>(names.size());
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+}
+
+World::World()
+{
+    MKDIR(Handheld().c_str());
+    MKDIR(Desktop().c_str());
+    TessalyHostClearFailures();
+}
+
+World::~World()
+{
+    TessalyHostServeFolder(nullptr);
+    TessalyHostClearFailures();
+}
+
+tessaly::PdbDatabase World::NewHandheld(const Bytes& appInfo) const
+{
+    tessaly::PdbDatabase db;
+    db.name = "Tessaly-Vqxa";
+    db.creator = tessaly::FourCC("Vqxa");
+    db.type = tessaly::FourCC("DATA");
+    db.uniqueIdSeed = 1000;
+    db.hasAppInfo = true;
+    db.appInfo = appInfo;
+    return db;
+}
+
+void World::PutHandheld(const tessaly::PdbDatabase& db) const { tessaly::WritePdbFile(PdbPath(), db); }
+
+tessaly::PdbDatabase World::GetHandheld() const
+{
+    tessaly::PdbDatabase db;
+    tessaly::ReadPdbFile(PdbPath(), db);
+    return db;
+}
+
+void World::PutDesktop(const DeskFile& f, const std::string& file) const
+{
+    testsupport::WriteBytes(Desktop() + "/" + file, ComposeDeskFile(f));
+}
+
+DeskFile World::GetDesktop(const std::string& file) const
+{
+    DeskFile f;
+    std::string why;
+    if (!ParseDeskFile(testsupport::ReadBytes(Desktop() + "/" + file), f, &why))
+        f.name = "DAMAGED: " + why;
+    return f;
+}
+
+bool World::HasFile(const std::string& file) const { return testsupport::FileExists(Desktop() + "/" + file); }
+
+LONG World::Sync(LONG type, std::uint32_t firstSync, std::vector<std::string>* pLog) const
+{
+    TessalyHostServeFolder(Handheld().c_str());
+    TessalyHostLogToFile(nullptr);
+    CSyncProperties props;
+    std::memset(&props, 0, sizeof props);
+    props.m_SyncType = type;
+    std::string folder = Desktop();
+#if defined(_WIN32)
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+#endif
+    std::strncpy(props.m_PathName, folder.c_str(), sizeof props.m_PathName - 1);
+    std::strcpy(props.m_LocalName, "record.dat");
+    static char name[] = "Tessaly-Vqxa";
+    props.m_RemoteName[0] = name;
+    props.m_nRemoteCount = 1;
+    props.m_Creator = tessaly::FourCC("Vqxa");
+    props.m_DbType = tessaly::FourCC("DATA");
+    props.m_FirstSync = firstSync;
+    CSyncDriver driver(props, 3);
+    LONG result = driver.Run();
+    TessalyHostServeFolder(nullptr);
+    if (pLog) {
+        pLog->clear();
+        char text[600];
+        int32_t activity = 0;
+        for (int i = 0; TessalyHostLogEntry(i, &activity, text, sizeof text) == 0; ++i)
+            pLog->push_back(std::to_string(activity) + " " + text);
+    }
+    return result;
+}
+
+std::vector<std::string> Summary(const tessaly::PdbDatabase& db)
+{
+    std::vector<std::string> out;
+    for (const auto& r : db.records)
+        if (!r.IsDeleted())
+            out.push_back(std::to_string(r.uniqueId) + ":" + S(r.data) + ":" + std::to_string(r.Category()) +
+                          ((r.attributes & tessaly::kPdbRecSecret) ? ":p" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> Summary(const DeskFile& f)
+{
+    std::vector<std::string> out;
+    for (const auto& r : f.records)
+        out.push_back(std::to_string(r.id) + ":" + S(r.data) + ":" + std::to_string(r.category) +
+                      ((r.attributes & 0x10) ? ":p" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace synctest
