@@ -43,3 +43,5 @@
 #define IDS_UNFILED             6028
 #define IDS_EDIT_CATEGORIES_CMD 6029
 #define IDS_COLUMN_HEADING      6030
+#define IDS_TAB_FONT            6031
+#define IDS_LOGO_FONT           6032
