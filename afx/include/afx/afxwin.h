@@ -38,6 +38,27 @@ struct CPoint : public POINT {
     bool operator!=(const CPoint& o) const { return !(*this == o); }
 };
 
+struct CSize : public SIZE {
+    CSize() : SIZE{0, 0} {}
+    CSize(int initCX, int initCY) : SIZE{initCX, initCY} {}
+};
+
+struct CRect : public RECT {
+    CRect() : RECT{0, 0, 0, 0} {}
+    CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
+    CRect(const RECT& r) : RECT(r) {}
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
+    BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
+    void SetRectEmpty() { ::SetRectEmpty(this); }
+    void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
+    operator LPRECT() { return this; }
+    operator LPCRECT() const { return this; }
+    bool operator==(const RECT& o) const { return ::EqualRect(this, &o) != FALSE; }
+    bool operator!=(const RECT& o) const { return !(*this == o); }
+};
+
 // ---------------------------------------------------------------- resources
 
 // The module whose resources come first: the program's own unless set.
@@ -56,6 +77,7 @@ HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType);
 
 // A string resource in the ANSI code page; FALSE and an empty text when absent.
 BOOL AfxLoadString(UINT nID, CString& rString);
+
 
 // ------------------------------------------------------------------- windows
 
@@ -115,6 +137,27 @@ public:
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     int MessageBox(LPCSTR lpszText, LPCSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
+    // Creates a child or pop-up window of a registered class; the object
+    // then receives its messages as a subclassed one does.
+    virtual BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                        CWnd* pParentWnd, UINT nID);
+    CWnd* SetFocus();
+    static CWnd* GetFocus();
+    CWnd* SetCapture();
+    void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
+    void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+    BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
+    void ScreenToClient(LPPOINT lpPoint) const;
+    void ScreenToClient(LPRECT lpRect) const;
+    void ClientToScreen(LPPOINT lpPoint) const;
+    void ClientToScreen(LPRECT lpRect) const;
+    void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+    DWORD GetStyle() const;
+    DWORD GetExStyle() const;
+    BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
+    void SetFont(HFONT hFont, BOOL bRedraw = TRUE);
+    HFONT GetFont() const;
+
     // The message being handled, for Default() and for handlers that need it.
     static const MSG* GetCurrentMessage();
 
@@ -138,6 +181,7 @@ protected:
     virtual void OnSetFocus(CWnd* pOldWnd);
     virtual void OnKillFocus(CWnd* pNewWnd);
     virtual void OnDestroy();
+    virtual BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message);
     // After the last message of the window; the handle is already unbound.
     virtual void PostNcDestroy();
 
@@ -201,6 +245,9 @@ public:
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value);
+// The radio group that begins at nIDC: the index of the checked button, -1
+// for none; on the way in, checks the button at that index and clears the rest.
+void DDX_Radio(CDataExchange* pDX, int nIDC, int& value);
 // Binds the member to the control once, routing the control's messages to it.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 
@@ -210,6 +257,40 @@ class CStatic : public CWnd {
 public:
     HICON SetIcon(HICON hIcon);
     HICON GetIcon() const;
+};
+
+class CButton : public CWnd {
+public:
+    int GetCheck() const;
+    void SetCheck(int nCheck);
+};
+
+class CComboBox : public CWnd {
+public:
+    int GetCount() const;
+    int GetCurSel() const;
+    int SetCurSel(int nSelect);
+    int AddString(LPCSTR lpszString);
+    int InsertString(int nIndex, LPCSTR lpszString);
+    int DeleteString(UINT nIndex);
+    void ResetContent();
+    DWORD_PTR GetItemData(int nIndex) const;
+    int SetItemData(int nIndex, DWORD_PTR dwItemData);
+    int GetLBText(int nIndex, CString& rString) const;
+};
+
+class CListBox : public CWnd {
+public:
+    int GetCount() const;
+    int GetCurSel() const;
+    int SetCurSel(int nSelect);
+    int AddString(LPCSTR lpszString);
+    int InsertString(int nIndex, LPCSTR lpszString);
+    int DeleteString(UINT nIndex);
+    void ResetContent();
+    DWORD_PTR GetItemData(int nIndex) const;
+    int SetItemData(int nIndex, DWORD_PTR dwItemData);
+    int GetText(int nIndex, CString& rString) const;
 };
 
 class CEdit : public CWnd {
@@ -224,6 +305,48 @@ public:
 
 // ------------------------------------------------------------- paint context
 
+// A GDI object owned by its wrapper and deleted with it.
+class CGdiObject : public CObject {
+public:
+    CGdiObject() : m_hObject(nullptr) {}
+    ~CGdiObject() override { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+    HGDIOBJ m_hObject;
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    BOOL Attach(HGDIOBJ hObject);
+    HGDIOBJ Detach();
+    BOOL DeleteObject();
+};
+
+class CPen : public CGdiObject {
+public:
+    CPen() {}
+    CPen(int nPenStyle, int nWidth, COLORREF crColor) { CreatePen(nPenStyle, nWidth, crColor); }
+    BOOL CreatePen(int nPenStyle, int nWidth, COLORREF crColor);
+    operator HPEN() const { return static_cast<HPEN>(m_hObject); }
+};
+
+class CBrush : public CGdiObject {
+public:
+    CBrush() {}
+    explicit CBrush(COLORREF crColor) { CreateSolidBrush(crColor); }
+    BOOL CreateSolidBrush(COLORREF crColor);
+    operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }
+};
+
+class CFont : public CGdiObject {
+public:
+    BOOL CreateFontIndirect(const LOGFONTA* lpLogFont);
+    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+};
+
+class CBitmap : public CGdiObject {
+public:
+    BOOL LoadBitmap(UINT nIDResource);   // through the resource chain
+    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+};
+
 class CDC : public CObject {
 public:
     CDC() : m_hDC(nullptr) {}
@@ -231,6 +354,49 @@ public:
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
     BOOL DrawIcon(int x, int y, HICON hIcon);
+
+    HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
+    CPoint MoveTo(int x, int y);
+    BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+    void FillRect(LPCRECT lpRect, HBRUSH hBrush) { ::FillRect(m_hDC, lpRect, hBrush); }
+    void FillSolidRect(LPCRECT lpRect, COLORREF clr);
+    void DrawFocusRect(LPCRECT lpRect) { ::DrawFocusRect(m_hDC, lpRect); }
+    BOOL InvertRect(LPCRECT lpRect) { return ::InvertRect(m_hDC, lpRect); }
+    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
+    {
+        return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
+    }
+    CSize GetTextExtent(LPCSTR lpszString, int nCount) const;
+    COLORREF SetBkColor(COLORREF crColor) { return ::SetBkColor(m_hDC, crColor); }
+    COLORREF GetBkColor() const { return ::GetBkColor(m_hDC); }
+    COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
+    int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
+};
+
+// A device context of a window's client area, released with the object.
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+
+private:
+    HWND m_hWnd;
+};
+
+// A pop-up menu, destroyed with the object.
+class CMenu : public CObject {
+public:
+    CMenu() : m_hMenu(nullptr) {}
+    ~CMenu() override { DestroyMenu(); }
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+    HMENU m_hMenu;
+    BOOL CreatePopupMenu();
+    BOOL DestroyMenu();
+    BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
+    UINT EnableMenuItem(UINT nIDEnableItem, UINT nEnable);
+    UINT GetMenuState(UINT nID, UINT nFlags) const;
+    BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect = nullptr);
 };
 
 class CPaintDC : public CDC {
@@ -262,6 +428,14 @@ public:
     virtual int Run();
     virtual int DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT nIDPrompt);
 
+    // The profile store: HKEY_CURRENT_USER\\Software\\<company>\\<application>,
+    // each section a subkey; the empty section means values in that key itself.
+    void SetRegistryKey(LPCSTR lpszRegistryKey);
+    CString GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault = nullptr);
+    BOOL WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue);
+    UINT GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault);
+    BOOL WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue);
+
     HICON LoadIcon(UINT nIDResource) const;
     HICON LoadIcon(LPCSTR lpszResourceName) const;
     HCURSOR LoadCursor(UINT nIDResource) const;
@@ -273,9 +447,14 @@ public:
     LPCSTR m_pszAppName;
     LPCSTR m_pszExeName;
     CWnd* m_pMainWnd;
+    LPCSTR m_pszRegistryKey;
+    LPCSTR m_pszProfileName;
 
 private:
+    HKEY OpenSectionKey(LPCSTR lpszSection, bool bCreate);
     CString m_strAppName;
+    CString m_strRegistryKey;
+    CString m_strProfileName;
     CString m_strExeName;
     friend int AfxWinMain(HINSTANCE, HINSTANCE, LPSTR, int);
 };

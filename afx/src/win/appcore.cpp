@@ -1,19 +1,15 @@
 // The application object, the program's entry, resources and message boxes.
 #include "afx/afxwin.h"
+#include "afxstate.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-CWinApp* g_pApp = nullptr;
-HINSTANCE g_hInstance = nullptr;
-HINSTANCE g_hResource = nullptr;
-
 std::vector<HINSTANCE>& ResourceChain()
 {
-    static std::vector<HINSTANCE> chain;
-    return chain;
+    return AfxGetProcessState().resourceChain;
 }
 
 } // namespace
@@ -27,17 +23,17 @@ extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPST
 
 HINSTANCE AfxGetInstanceHandle()
 {
-    return g_hInstance ? g_hInstance : ::GetModuleHandleA(nullptr);
+    return AfxGetProcessState().hInstance ? AfxGetProcessState().hInstance : ::GetModuleHandleA(nullptr);
 }
 
 HINSTANCE AfxGetResourceHandle()
 {
-    return g_hResource ? g_hResource : AfxGetInstanceHandle();
+    return AfxGetProcessState().hResource ? AfxGetProcessState().hResource : AfxGetInstanceHandle();
 }
 
 void AfxSetResourceHandle(HINSTANCE hInstResource)
 {
-    g_hResource = hInstResource;
+    AfxGetProcessState().hResource = hInstResource;
 }
 
 void AfxAddResourceModule(HINSTANCE hModule)
@@ -129,27 +125,30 @@ void AfxInitCommonControls()
 
 CWinApp* AfxGetApp()
 {
-    return g_pApp;
+    return AfxGetProcessState().pApp;
 }
 
 CWnd* AfxGetMainWnd()
 {
-    return g_pApp ? g_pApp->m_pMainWnd : nullptr;
+    CWinApp* pApp = AfxGetApp();
+    return pApp ? pApp->m_pMainWnd : nullptr;
 }
 
 CWinApp::CWinApp(LPCSTR lpszAppName)
     : m_hInstance(nullptr), m_lpCmdLine(nullptr), m_nCmdShow(SW_SHOWNORMAL), m_pszAppName(nullptr),
-      m_pszExeName(nullptr), m_pMainWnd(nullptr)
+      m_pszExeName(nullptr), m_pMainWnd(nullptr), m_pszRegistryKey(nullptr), m_pszProfileName(nullptr)
 {
-    if (lpszAppName)
+    if (lpszAppName) {
         m_strAppName = lpszAppName;
-    g_pApp = this;   // one application object per program
+        m_pszAppName = m_strAppName;
+    }
+    AfxGetProcessState().pApp = this;   // one application object per program
 }
 
 CWinApp::~CWinApp()
 {
-    if (g_pApp == this)
-        g_pApp = nullptr;
+    if (AfxGetProcessState().pApp == this)
+        AfxGetProcessState().pApp = nullptr;
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
@@ -204,7 +203,7 @@ HCURSOR CWinApp::LoadStandardCursor(LPCSTR lpszCursorName) const
 
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
 {
-    g_hInstance = hInstance;
+    AfxGetProcessState().hInstance = hInstance;
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return -1;
@@ -249,4 +248,96 @@ int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp)
     CString text;
     AfxLoadString(nIDPrompt, text);
     return AfxMessageBox(text, nType, nIDHelp == static_cast<UINT>(-1) ? nIDPrompt : nIDHelp);
+}
+
+void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey)
+{
+    m_strRegistryKey = lpszRegistryKey ? lpszRegistryKey : "";
+    m_pszRegistryKey = m_strRegistryKey;
+    if (m_strProfileName.IsEmpty())
+        m_strProfileName = m_pszAppName ? m_pszAppName : "";
+    m_pszProfileName = m_strProfileName;
+}
+
+// The application's key or one section's subkey; null without a registry key.
+HKEY CWinApp::OpenSectionKey(LPCSTR lpszSection, bool bCreate)
+{
+    if (m_strRegistryKey.IsEmpty() || m_strProfileName.IsEmpty())
+        return nullptr;
+    CString path = "Software\\";
+    path += m_strRegistryKey;
+    path += "\\";
+    path += m_strProfileName;
+    if (lpszSection && *lpszSection) {
+        path += "\\";
+        path += lpszSection;
+    }
+    HKEY hKey = nullptr;
+    LONG rc = bCreate ? ::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                                          &hKey, nullptr)
+                      : ::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &hKey);
+    return rc == ERROR_SUCCESS ? hKey : nullptr;
+}
+
+CString CWinApp::GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault)
+{
+    CString result = lpszDefault ? lpszDefault : "";
+    HKEY hKey = OpenSectionKey(lpszSection, false);
+    if (!hKey)
+        return result;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(hKey, lpszEntry, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+        // Room for a terminator that a value written by others may lack.
+        char* p = result.GetBuffer(static_cast<int>(size) + 1);
+        DWORD got = size;
+        if (::RegQueryValueExA(hKey, lpszEntry, nullptr, &type, reinterpret_cast<BYTE*>(p), &got) == ERROR_SUCCESS) {
+            p[got < size + 1 ? got : size] = '\0';
+            result.ReleaseBuffer();
+        } else {
+            result.ReleaseBuffer(0);
+            result = lpszDefault ? lpszDefault : "";
+        }
+    }
+    ::RegCloseKey(hKey);
+    return result;
+}
+
+BOOL CWinApp::WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue)
+{
+    HKEY hKey = OpenSectionKey(lpszSection, true);
+    if (!hKey)
+        return FALSE;
+    LONG rc;
+    if (lpszValue)
+        rc = ::RegSetValueExA(hKey, lpszEntry, 0, REG_SZ, reinterpret_cast<const BYTE*>(lpszValue),
+                              static_cast<DWORD>(lstrlenA(lpszValue) + 1));
+    else
+        rc = ::RegDeleteValueA(hKey, lpszEntry);
+    ::RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS;
+}
+
+UINT CWinApp::GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault)
+{
+    HKEY hKey = OpenSectionKey(lpszSection, false);
+    if (!hKey)
+        return static_cast<UINT>(nDefault);
+    DWORD type = 0, value = 0, size = sizeof value;
+    UINT result = static_cast<UINT>(nDefault);
+    if (::RegQueryValueExA(hKey, lpszEntry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS
+        && type == REG_DWORD && size == sizeof value)
+        result = value;
+    ::RegCloseKey(hKey);
+    return result;
+}
+
+BOOL CWinApp::WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue)
+{
+    HKEY hKey = OpenSectionKey(lpszSection, true);
+    if (!hKey)
+        return FALSE;
+    DWORD value = static_cast<DWORD>(nValue);
+    LONG rc = ::RegSetValueExA(hKey, lpszEntry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ::RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS;
 }

@@ -168,6 +168,27 @@ void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
     }
 }
 
+void DDX_Radio(CDataExchange* pDX, int nIDC, int& value)
+{
+    HWND hWndCtrl = pDX->PrepareCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate)
+        value = -1;
+    // The group runs from this button to the next control that starts a group.
+    int index = 0;
+    for (HWND h = hWndCtrl; h; h = ::GetWindow(h, GW_HWNDNEXT), ++index) {
+        if (h != hWndCtrl && (::GetWindowLongA(h, GWL_STYLE) & WS_GROUP))
+            break;
+        if (!(::SendMessageA(h, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON))
+            continue;
+        if (pDX->m_bSaveAndValidate) {
+            if (value == -1 && ::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                value = index;
+        } else {
+            ::SendMessageA(h, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+    }
+}
+
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     if (rControl.m_hWnd)

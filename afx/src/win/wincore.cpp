@@ -1,5 +1,6 @@
 // Windows bound to their handles, and the message routing of subclassed ones.
 #include "afx/afxwin.h"
+#include "afxstate.h"
 
 #include <map>
 #include <memory>
@@ -8,26 +9,34 @@
 namespace {
 
 // Only the user-interface thread touches these; the framework starts no other.
-std::map<HWND, CWnd*>& PermanentMap()
-{
-    static std::map<HWND, CWnd*> map;
-    return map;
-}
-
-std::map<HWND, std::unique_ptr<CWnd>>& TempMap()
-{
-    static std::map<HWND, std::unique_ptr<CWnd>> map;
-    return map;
-}
-
-// Messages being handled, innermost last, for Default().
-std::vector<MSG>& MessageStack()
-{
-    static std::vector<MSG> stack;
-    return stack;
-}
+std::map<HWND, CWnd*>& PermanentMap() { return AfxGetProcessState().permanentMap; }
+std::map<HWND, std::unique_ptr<CWnd>>& TempMap() { return AfxGetProcessState().tempMap; }
+std::vector<MSG>& MessageStack() { return AfxGetProcessState().messageStack; }
 
 } // namespace
+
+AfxProcessState& AfxGetProcessState()
+{
+    static AfxProcessState* pState = nullptr;
+    if (pState)
+        return *pState;
+    // Published under a name of this process alone through a mapping of the
+    // paging file, which a child process does not inherit.
+    char name[64];
+    wsprintfA(name, "Local\\TessalyAfxState%lu", ::GetCurrentProcessId());
+    HANDLE hMap = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(void*), name);
+    bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    void** slot = hMap ? static_cast<void**>(::MapViewOfFile(hMap, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(void*))) : nullptr;
+    if (slot && existed && *slot) {
+        pState = static_cast<AfxProcessState*>(*slot);
+    } else {
+        pState = new AfxProcessState;
+        if (slot)
+            *slot = pState;
+    }
+    // The mapping and the state live as long as the process.
+    return *pState;
+}
 
 CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr) {}
 
@@ -211,6 +220,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         OnDestroy();
         return 0;
+    case WM_SETCURSOR:
+        return OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
     default:
         break;
     }
@@ -230,6 +241,7 @@ void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
 void CWnd::OnSetFocus(CWnd*) { Default(); }
 void CWnd::OnKillFocus(CWnd*) { Default(); }
 void CWnd::OnDestroy() { Default(); }
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
 void CWnd::PostNcDestroy() {}
 
 BOOL CWnd::DestroyWindow()
@@ -329,3 +341,105 @@ int CWnd::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType)
         lpszCaption = AfxGetApp()->m_pszAppName;
     return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
 }
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+// A window class of this module whose procedure only passes messages on;
+// CWnd::Create subclasses each window of it at once.
+LPCSTR AfxPlainWndClass()
+{
+    static const char name[] = "AfxWnd";
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = reinterpret_cast<HINSTANCE>(&__ImageBase);
+        wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = name;
+        registered = ::RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }
+    return name;
+}
+
+} // namespace
+
+BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                  CWnd* pParentWnd, UINT nID)
+{
+    if (m_hWnd)
+        return FALSE;
+    AfxInitCommonControls();
+    if (!lpszClassName)
+        lpszClassName = AfxPlainWndClass();
+    HWND hWnd = ::CreateWindowExA(0, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top,
+                                  pParentWnd ? pParentWnd->m_hWnd : nullptr,
+                                  (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)) : nullptr,
+                                  reinterpret_cast<HINSTANCE>(&__ImageBase), nullptr);
+    if (!hWnd)
+        return FALSE;
+    if (!SubclassWindow(hWnd)) {
+        ::DestroyWindow(hWnd);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
+CWnd* CWnd::SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
+
+void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
+{
+    ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
+}
+
+void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)
+{
+    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
+{
+    return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->m_hWnd : nullptr, x, y, cx, cy, nFlags);
+}
+
+void CWnd::ScreenToClient(LPPOINT lpPoint) const { ::ScreenToClient(m_hWnd, lpPoint); }
+void CWnd::ClientToScreen(LPPOINT lpPoint) const { ::ClientToScreen(m_hWnd, lpPoint); }
+
+void CWnd::ScreenToClient(LPRECT lpRect) const
+{
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(lpRect), 2);
+}
+
+void CWnd::ClientToScreen(LPRECT lpRect) const
+{
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<LPPOINT>(lpRect), 2);
+}
+
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) { ::InvalidateRect(m_hWnd, lpRect, bErase); }
+DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
+DWORD CWnd::GetExStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)); }
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
+{
+    DWORD style = GetStyle();
+    DWORD newStyle = (style & ~dwRemove) | dwAdd;
+    if (style == newStyle)
+        return FALSE;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(newStyle));
+    if (nFlags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    return TRUE;
+}
+
+void CWnd::SetFont(HFONT hFont, BOOL bRedraw)
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(hFont), bRedraw);
+}
+
+HFONT CWnd::GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }

@@ -1,0 +1,241 @@
+// The extended list control on a real list view, its stored layout in the
+// registry through the application's profile, and the column chooser.
+#include "ListCtrlEx.h"
+#include "UiDriver.h"
+
+#include <gtest/gtest.h>
+
+extern "C" __declspec(dllimport) void InitNvComnDLL(void);
+
+using namespace NorvaneCommon;
+using namespace uitest;
+
+namespace {
+
+const char kSection[] = "";
+const char kEntry[] = "Heading";
+
+class ListFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitNvComnDLL();
+        m_app.SetRegistryKey("NorvaneTest");
+        m_app.WriteProfileString(kSection, kEntry, nullptr);
+        m_hParent = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        m_app.WriteProfileString(kSection, kEntry, nullptr);
+        ::DestroyWindow(m_hParent);
+    }
+
+    // A report list with columns 0, 1, 2 of widths 150, 100, 100.
+    void Make(CListCtrlEx& list)
+    {
+        AfxInitCommonControls();
+        HWND h = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 500, 200, m_hParent, nullptr,
+                                   nullptr, nullptr);
+        ASSERT_TRUE(list.SubclassWindow(h));
+        ASSERT_EQ(list.InsertColumn(0, "C0", LVCFMT_LEFT, 150, 0), 0);
+        ASSERT_EQ(list.InsertColumn(1, "C1", LVCFMT_LEFT, 100, 1), 1);
+        ASSERT_EQ(list.InsertColumn(2, "C2", LVCFMT_LEFT, 100, 2), 2);
+    }
+
+    // The headings in display order as "label:width".
+    static std::string Shown(CListCtrlEx& list)
+    {
+        int n = list.GetHeaderCtrl()->GetItemCount();
+        std::vector<int> order(static_cast<size_t>(n));
+        if (n)
+            list.GetColumnOrderArray(order.data(), n);
+        std::string out;
+        for (int p = 0; p < n; ++p) {
+            char text[32] = {};
+            LVCOLUMNA col = {};
+            col.mask = LVCF_TEXT;
+            col.pszText = text;
+            col.cchTextMax = sizeof text;
+            list.SendMessage(LVM_GETCOLUMNA, order[p], reinterpret_cast<LPARAM>(&col));
+            out += std::string(text) + ":" + std::to_string(list.GetColumnWidth(order[p])) + " ";
+        }
+        return out;
+    }
+
+    std::string Stored() { return std::string(m_app.GetProfileString(kSection, kEntry)); }
+
+    CWinApp m_app{"NvComnUiTest"};
+    HWND m_hParent = nullptr;
+};
+
+} // namespace
+
+TEST_F(ListFixture, StoredTextsOfHidingAndTheirLoading)
+{
+    CListCtrlEx list;
+    Make(list);
+    list.InsertItem(0, "row");
+    list.SaveColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Stored(), "(3) 0 150 1 100 2 100 (0) ");
+
+    EXPECT_EQ(list.RemoveColumn(0), 0);
+    EXPECT_EQ(list.RemoveColumn(2), 1);
+    EXPECT_EQ(list.RemoveColumn(2), 0);   // already hidden
+    EXPECT_EQ(list.RemoveColumn(7), 0);   // no such column
+    EXPECT_EQ(list.GetColumnCount(), 3);
+    EXPECT_EQ(list.SetItemText(0, 2, "hidden"), TRUE);
+    EXPECT_EQ(list.SetItemText(0, 9, "nowhere"), FALSE);
+    EXPECT_TRUE(list.SetItemText(0, 1, "second"));
+    EXPECT_STREQ(list.GetItemText(0, 1), "second");
+    EXPECT_EQ(Shown(list), "C0:150 C1:100 ");
+    list.SaveColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Stored(), "(2) 0 150 1 100 (1) 2 100 ");
+
+    CListCtrlEx fresh;
+    Make(fresh);
+    fresh.LoadColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Shown(fresh), "C0:150 C1:100 ");
+    int ids[3], visible[3];
+    ASSERT_EQ(fresh.GetOrderVisibleArray(ids, visible, 3), 1);
+    EXPECT_EQ(std::vector<int>(ids, ids + 3), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(std::vector<int>(visible, visible + 3), (std::vector<int>{1, 1, 0}));
+    EXPECT_EQ(fresh.GetOrderVisibleArray(ids, visible, 2), 0);
+}
+
+TEST_F(ListFixture, AHiddenMiddleColumnAndAReorderSurviveSavingAndLoading)
+{
+    CListCtrlEx list;
+    Make(list);
+    ASSERT_EQ(list.RemoveColumn(1), 1);
+    int order[] = {1, 0};   // column 2 dragged before column 0
+    list.SetColumnOrderArray(2, order);
+    list.SetColumnWidth(1, 90);
+    list.SaveColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Stored(), "(2) 2 90 0 150 (1) 1 100 ");
+
+    CListCtrlEx fresh;
+    Make(fresh);
+    fresh.LoadColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Shown(fresh), "C2:90 C0:150 ");
+    // Cells still reach their column by id.
+    fresh.InsertItem(0, "first");
+    EXPECT_TRUE(fresh.SetItemText(0, 2, "third"));
+    EXPECT_STREQ(fresh.GetItemText(0, 1), "third");
+
+    // Showing column 1 again through the order operation, placed last.
+    int ids[] = {2, 0, 1}, visible[] = {1, 1, 1};
+    EXPECT_EQ(fresh.SetOrderVisibleArray(3, ids, visible), 1);
+    EXPECT_EQ(Shown(fresh), "C2:90 C0:150 C1:100 ");
+    // Column 0 cannot be hidden this way; the display order then stays.
+    int hideAll[] = {0, 0, 0};
+    EXPECT_EQ(fresh.SetOrderVisibleArray(3, ids, hideAll), 1);
+    EXPECT_EQ(Shown(fresh), "C0:150 ");
+    EXPECT_EQ(fresh.SetOrderVisibleArray(2, ids, visible), 0);
+}
+
+TEST_F(ListFixture, MalformedTextsChangeNothing)
+{
+    const char* bad[] = {
+        "",                                   // absent: the default layout
+        "3) 0 150 1 100 2 100 (0) ",          // count not in parentheses
+        "(3) 0 150 1 100 9 100 (0) ",         // an id the control lacks
+        "(3) 0 150 1 100 2 ",                 // hidden group missing
+        "(3) 0 150 1 100 2 100 (1) ",         // a pair missing
+        "(3) 0 150 1 1x0 2 100 (0) ",         // a width that is no number
+        "(2) 0 150 1 100 (0) ",               // column 2 not named
+        "(2) 0 150 0 100 (1) 2 100 ",         // column 0 twice
+        "(-1) (3) 0 150 1 100 2 100 ",
+    };
+    for (const char* text : bad) {
+        CListCtrlEx list;
+        Make(list);
+        if (*text)
+            m_app.WriteProfileString(kSection, kEntry, text);
+        list.LoadColumnPlacement(kSection, kEntry);
+        EXPECT_EQ(Shown(list), "C0:150 C1:100 C2:100 ") << text;
+        list.SaveColumnPlacement("", "Check");
+        EXPECT_STREQ(m_app.GetProfileString("", "Check"), "(3) 0 150 1 100 2 100 (0) ") << text;
+        list.DestroyWindow();
+    }
+    m_app.WriteProfileString("", "Check", nullptr);
+
+    // Counts read as "%i": hexadecimal and octal; runs of blanks are one.
+    CListCtrlEx list;
+    Make(list);
+    m_app.WriteProfileString(kSection, kEntry, "(0x2)  2 80   0 120 (01) 1 70");
+    list.LoadColumnPlacement(kSection, kEntry);
+    EXPECT_EQ(Shown(list), "C2:80 C0:120 ");
+}
+
+TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
+{
+    CListCtrlEx list;
+    Make(list);
+    ASSERT_EQ(list.RemoveColumn(2), 1);
+    CShowColumnsDlg dlg;
+    dlg.SetTargetListCtrl(&list);
+
+    auto items = [](HWND h) {
+        HWND lv = ::GetDlgItem(h, 6002);
+        std::string out;
+        int n = static_cast<int>(::SendMessageA(lv, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            char text[32] = {};
+            LVITEMA item = {};
+            item.iSubItem = 0;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            ::SendMessageA(lv, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+            UINT state = static_cast<UINT>(::SendMessageA(lv, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK | LVIS_SELECTED));
+            out += std::string(text) + ((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? "+" : "-")
+                + ((state & LVIS_SELECTED) ? "*" : "") + " ";
+        }
+        return out;
+    };
+    auto check = [](HWND h, int i, bool on) {
+        LVITEMA item = {};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(on ? 2 : 1);
+        ::SendMessageA(::GetDlgItem(h, 6002), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+    };
+    const std::string title = Ansi(u8"列の表示");
+    std::string atStart, afterClear, afterUp, afterDown;
+    Script script({
+        On(title, [&](HWND h) {
+            atStart = items(h);
+            check(h, 0, false);   // column 0: set again at once
+            afterClear = items(h);
+            Click(h, 6003);       // Up on the first: to the bottom
+        }),
+        On(title, [&](HWND h) {
+            afterUp = items(h);
+            Click(h, 6004);       // Down on the last: to the top
+        }),
+        On(title, [&](HWND h) {
+            afterDown = items(h);
+            check(h, 1, false);   // hide C1
+            check(h, 2, true);    // show C2
+            Click(h, 6004);       // C0 down one: C1 C0 C2
+        }),
+        On(title, [](HWND h) { Click(h, IDOK); }),
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(atStart, "C0+* C1+ C2- ");
+    EXPECT_EQ(afterClear, "C0+* C1+ C2- ");
+    EXPECT_EQ(afterUp, "C1+ C2- C0+* ");
+    EXPECT_EQ(afterDown, "C0+* C1+ C2- ");
+    EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
+    int ids[3], visible[3];
+    ASSERT_EQ(list.GetOrderVisibleArray(ids, visible, 3), 1);
+    EXPECT_EQ(std::vector<int>(ids, ids + 3), (std::vector<int>{0, 2, 1}));
+    EXPECT_EQ(std::vector<int>(visible, visible + 3), (std::vector<int>{1, 1, 0}));
+
+    // Cancel changes nothing.
+    Script cancel({On(title, [&](HWND h) {
+        check(h, 1, false);
+        Click(h, IDCANCEL);
+    })});
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
+}

@@ -1,0 +1,25 @@
+#pragma once
+#define IDD_GALLERY        100
+#define IDC_CATEGORY_BOX   1001
+#define IDC_MEMO_LIST      1002
+#define IDC_PREVIEW        1003
+#define IDC_SHOW_PASSWORD  1004
+#define IDC_SHOW_EDITOR    1005
+#define IDC_SHOW_COLUMNS   1006
+#define IDC_TAB_STRIP      1007
+#define IDS_SHOW_COLUMNS   400
+#define IDS_HIDE_COLUMN    401
+#define IDS_COLUMN_MEMO    402
+#define IDS_COLUMN_CATEGORY 403
+#define IDS_COLUMN_SIZE    404
+#define IDS_TAB_LIST       405
+#define IDS_TAB_CARDS      406
+#define IDS_SAMPLE_USER    407
+#define IDS_SAMPLE_HINT    408
+#define IDS_CATEGORY_1     410
+#define IDS_CATEGORY_2     411
+#define IDS_CATEGORY_3     412
+#define IDS_MEMO_1         420
+#define IDS_MEMO_2         421
+#define IDS_MEMO_3         422
+#define IDS_MEMO_4         423
