@@ -313,3 +313,45 @@ TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
     wnd.DestroyWindow();
     EXPECT_EQ(wnd.m_hWnd, nullptr);
 }
+
+namespace {
+
+std::string RegistryString(const char* subkey, const char* name)
+{
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return "<no key>";
+    char buf[256] = {};
+    DWORD size = sizeof buf - 1, type = 0;
+    LONG rc = RegQueryValueExA(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : std::string("<no value>");
+}
+
+} // namespace
+
+TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
+{
+    CWinApp app("AfxProfileTest");
+    // Without a registry key there is no store: defaults come back.
+    EXPECT_FALSE(app.WriteProfileString("", "Entry", "lost"));
+    EXPECT_STREQ(app.GetProfileString("", "Entry", "default"), "default");
+
+    app.SetRegistryKey("TessalyAfxTest");
+    EXPECT_TRUE(app.WriteProfileString("", "Heading", "(1) 0 150 (0) "));
+    EXPECT_TRUE(app.WriteProfileString("Section", "Card 1", "207 209 300"));
+    EXPECT_TRUE(app.WriteProfileInt("", "Tab", 2));
+    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest", "Heading"), "(1) 0 150 (0) ");
+    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest\\Section", "Card 1"), "207 209 300");
+    EXPECT_STREQ(app.GetProfileString("", "Heading"), "(1) 0 150 (0) ");
+    EXPECT_STREQ(app.GetProfileString("Section", "Card 1"), "207 209 300");
+    EXPECT_STREQ(app.GetProfileString("Section", "Heading", "none"), "none");
+    EXPECT_EQ(app.GetProfileInt("", "Tab", 0), 2u);
+    EXPECT_EQ(app.GetProfileInt("", "Heading", 7), 7u);   // not a number value
+
+    EXPECT_TRUE(app.WriteProfileString("", "Heading", nullptr));   // removes it
+    EXPECT_STREQ(app.GetProfileString("", "Heading"), "");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest\\Section");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest");
+}

@@ -239,3 +239,58 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
 }
+
+namespace {
+
+// While the context menu is open: the hide entry's state, then close it.
+UINT g_hideState = 0xFFFF;
+bool g_menuSeen = false;
+
+void CALLBACK ReadMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND hMenuWnd = ::FindWindowA("#32768", nullptr);
+    if (!hMenuWnd)
+        return;
+    HMENU hMenu = reinterpret_cast<HMENU>(::SendMessageA(hMenuWnd, MN_GETHMENU, 0, 0));
+    g_menuSeen = hMenu != nullptr;
+    if (hMenu)
+        g_hideState = ::GetMenuState(hMenu, 6012, MF_BYCOMMAND);
+    ::KillTimer(nullptr, id);
+    ::EndMenu();
+}
+
+} // namespace
+
+TEST_F(ListFixture, ContextMenuGraysHidingOnTheFirstHeadingAndRemembersTheColumn)
+{
+    CListCtrlEx list;
+    Make(list);
+    ::ShowWindow(m_hParent, SW_SHOWNOACTIVATE);
+    list.ShowWindow(SW_SHOW);
+    EXPECT_EQ(list.GetLastSelectedColumn(), -1);
+    ASSERT_EQ(list.RemoveColumn(1), 1);   // C2 is now the second heading
+    CWnd owner;
+    owner.Attach(m_hParent);
+
+    auto rightClick = [&](int headerItem) {
+        CRect r;
+        list.GetHeaderCtrl()->GetItemRect(headerItem, &r);
+        POINT pt = {r.left + 5, r.top + 3};
+        ::ClientToScreen(list.GetHeaderCtrl()->m_hWnd, &pt);
+        g_menuSeen = false;
+        g_hideState = 0xFFFF;
+        ::SetTimer(nullptr, 0, 50, ReadMenu);
+        list.DoContextMenu(CPoint(pt.x, pt.y), 6011, 6012, &owner);
+    };
+    // The menu texts are string numbers; these two are the library's.
+    rightClick(0);
+    EXPECT_TRUE(g_menuSeen);
+    EXPECT_TRUE(g_hideState & MF_GRAYED);
+    EXPECT_EQ(list.GetLastSelectedColumn(), 0);
+
+    rightClick(1);
+    EXPECT_TRUE(g_menuSeen);
+    EXPECT_FALSE(g_hideState & MF_GRAYED);
+    EXPECT_EQ(list.GetLastSelectedColumn(), 2);   // by id, not by position
+    owner.Detach();
+}

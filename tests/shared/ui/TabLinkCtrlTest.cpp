@@ -3,7 +3,11 @@
 #include "TabLinkCtrl.h"
 #include "UiDriver.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 extern "C" __declspec(dllimport) void InitNvComnDLL(void);
 
@@ -148,6 +152,30 @@ TEST_F(TabFixture, TheLinkAreaTakesClicksAndShowsTheHandCursor)
     Click(narrow, w0 + 12, 12);
     EXPECT_EQ(narrow.GetCurSel(), 1);
     narrow.DestroyWindow();
+}
+
+TEST_F(TabFixture, AClickOnTheLogoOpensTheLinkWithoutChangingTheTab)
+{
+    // The link is a batch file that leaves a marker behind when opened.
+    testsupport::TempDir dir;
+    const std::string marker = dir.File("opened.txt");
+    const std::string batch = dir.File("link.bat");
+    {
+        std::ofstream out(batch);
+        out << "@echo opened> \"" << marker << "\"\r\n";
+    }
+    CTabLinkCtrl tab;
+    ASSERT_TRUE(tab.Create(300, CRect(0, 0, 400, 26), &m_parent));
+    tab.AppendTab("One");
+    tab.SetURI("Norvane", batch.c_str());
+    tab.UpdateWindow();
+    Click(tab, 385, 12);
+    for (int i = 0; i < 100 && !testsupport::FileExists(marker); ++i)
+        ::Sleep(100);
+    EXPECT_TRUE(testsupport::FileExists(marker));
+    EXPECT_EQ(tab.GetCurSel(), 0);
+    EXPECT_TRUE(Posted().empty());
+    tab.DestroyWindow();
 }
 
 TEST(CTabLinkCtrl, ShadeColorKeepsTheHueAndSurvivesNoGreen)

@@ -145,7 +145,10 @@ void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD)
     }
     s->m_inStep = true;
     HWND top = TopDialog();
-    if (getenv("UITEST_TRACE")) fprintf(stderr, "tick step %u top %p [%s]\n", (unsigned)s->m_next, (void*)top, top ? WindowText(top).c_str() : "");
+    // UITEST_TRACE=1 shows what each step waits for, when a script stalls.
+    if (std::getenv("UITEST_TRACE"))
+        std::fprintf(stderr, "step %u: top %p \"%s\"\n", static_cast<unsigned>(s->m_next), static_cast<void*>(top),
+                     top ? WindowText(top).c_str() : "");
     bool done = s->m_steps[s->m_next](top);
     s->m_inStep = false;
     if (done) {
