@@ -749,6 +749,14 @@ LRESULT Desktop::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
             ApplyMenuStates(popup, host);
         return 0;
     }
+    case WM_APP_MENUSTATE: {
+        int pos = FindMenuPosition(m_menu, static_cast<UINT>(wParam), 0);
+        HMENU popup = pos < 0 ? nullptr : GetSubMenu(m_menu, pos);
+        if (!popup)
+            return -1;
+        Handle(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), static_cast<LPARAM>(pos));
+        return static_cast<LRESULT>(GetMenuState(popup, static_cast<UINT>(lParam), MF_BYCOMMAND));
+    }
     case WM_MENUSELECT:
         OnMenuSelect(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HMENU>(lParam));
         return 0;

@@ -17,6 +17,11 @@
 #define ID_VIEW_ADDON_FIRST 21000
 #define ID_VIEW_ADDON_LAST 21099
 
+// Opens menu wParam (18001-18004) as a person would and answers the state
+// (MF_GRAYED, MF_CHECKED) of command lParam in it: Wine keeps a program's
+// menus to that program, so a test in another process asks this way.
+#define WM_APP_MENUSTATE (WM_APP + 1)
+
 #define IDD_FIND 300
 #define IDC_FIND_TEXT 301
 #define IDC_FIND_CASE 302

@@ -69,6 +69,10 @@ std::vector<std::string> ListUsers(const std::string& root)
 
 std::string QuoteArg(const std::string& arg)
 {
+    // Unquoted when it can be: then no parser has to tell a backslash from
+    // a double-byte character's trail byte before a closing quote.
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
+        return arg;
     std::string out = "\"";
     size_t backslashes = 0;
     for (size_t i = 0; i < arg.size(); ++i) {

@@ -66,8 +66,11 @@ HRESULT RegisterTypeLibrary(int index)
     HRESULT hr = LoadTypeLibEx(res.c_str(), REGKIND_NONE, &lib);
     if (FAILED(hr))
         return hr;
-    std::wstring path = ModulePath();
-    hr = RegisterTypeLib(lib, &path[0], nullptr);
+    // The registered path names the resource, or the second library would
+    // be found as the first.
+    std::wstring dir = ModulePath();
+    dir = dir.substr(0, dir.find_last_of(L'\\') + 1);
+    hr = RegisterTypeLib(lib, &res[0], &dir[0]);
     lib->Release();
     return hr;
 }
