@@ -150,6 +150,8 @@ bool Desktop::Init(const Options& options, int show)
     m_user = child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_USER);
     m_hotsync = child("BUTTON", Str(IDS_HOTSYNC), BS_PUSHBUTTON | WS_TABSTOP, IDC_HOTSYNC);
     m_view = child("PalmDesktopView", "", WS_CLIPCHILDREN, IDC_VIEW);
+    SetWindowLongPtrA(m_view, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
+    SetWindowPos(m_view, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     m_status = child(STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, IDC_STATUS);
     SendMessageA(m_status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(Str(IDS_READY).c_str()));
 
@@ -377,7 +379,9 @@ CommandState Desktop::HostDefault(UINT cmd) const
         s.enabled = 1;
         break;
     default:
-        // What no add-on takes on, the host has nothing for.
+        // A host item that no add-on takes on has nothing behind it; the
+        // add-on's own items keep the state it gave them.
+        s.handled = cmd >= CommandOfItem(19000) && cmd < CommandOfItem(20000);
         s.enabled = 0;
         break;
     }
@@ -434,6 +438,17 @@ void Desktop::OnMenuSelect(UINT item, UINT flags, HMENU menu)
 
 // ----------------------------------------------------------------- HotSync
 
+// Over the middle of the window that owns the dialog.
+void CenterOverOwner(HWND dlg)
+{
+    HWND owner = GetWindow(dlg, GW_OWNER);
+    RECT o, d;
+    if (!owner || !GetWindowRect(owner, &o) || !GetWindowRect(dlg, &d))
+        return;
+    int x = (o.left + o.right - (d.right - d.left)) / 2, y = (o.top + o.bottom - (d.bottom - d.top)) / 2;
+    SetWindowPos(dlg, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 struct LogDialog {
     std::string text;
 };
@@ -441,8 +456,11 @@ struct LogDialog {
 INT_PTR CALLBACK LogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_INITDIALOG) {
+        CenterOverOwner(dlg);
         SetDlgItemTextA(dlg, IDC_LOG_TEXT, reinterpret_cast<LogDialog*>(lParam)->text.c_str());
-        return TRUE;
+        // On OK, so that the log is not shown all selected.
+        SetFocus(GetDlgItem(dlg, IDOK));
+        return FALSE;
     }
     if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(dlg, LOWORD(wParam));
@@ -559,6 +577,7 @@ INT_PTR CALLBACK FindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+        CenterOverOwner(dlg);
         SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         std::string first = Str(IDS_COL_FIRST), second = Str(IDS_COL_SECOND);
         LVCOLUMNA col = {};
@@ -677,7 +696,9 @@ void Desktop::DrawAddOnButton(const DRAWITEMSTRUCT* dis)
         HDC mem = CreateCompatibleDC(dis->hDC);
         HGDIOBJ old = SelectObject(mem, a.bitmap);
         int x = (rc.left + rc.right - bm.bmWidth) / 2;
-        BitBlt(dis->hDC, x, rc.top + 8, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+        // Magenta is the add-on bitmaps' transparent colour.
+        TransparentBlt(dis->hDC, x, rc.top + 8, bm.bmWidth, bm.bmHeight, mem, 0, 0, bm.bmWidth, bm.bmHeight,
+                       RGB(255, 0, 255));
         SelectObject(mem, old);
         DeleteDC(mem);
     }

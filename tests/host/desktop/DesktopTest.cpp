@@ -274,6 +274,8 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     EXPECT_EQ(0u, state(MenuEdit, desktop::ItemEditFind));
     EXPECT_EQ(0u, state(MenuFile, CmdFileSave));
     EXPECT_EQ(UINT(MF_GRAYED), state(MenuFile, CmdFilePrint));
+    EXPECT_EQ(0u, static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, MenuView, 40100)) & MF_GRAYED)
+        << "the add-on's own item keeps its state";
     mark = Lines().size();
     SendMessageA(main, WM_COMMAND, CommandOfItem(CmdFileSave), 0);
     SendMessageA(main, WM_COMMAND, 40100, 0);
