@@ -226,7 +226,7 @@ TEST_F(ContainerTest, EventsCarryOutValuesByReference)
     const struct {
         UINT command;
         LONG handled, enabled, checked;
-    } states[] = {{copy, 1, 1, 1}, {cut, 1, 0, 0}, {CommandOfItem(CmdEditDelete), 0, 0, 0}};
+    } states[] = {{copy, 1, 1, 1}, {cut, 1, 0, 1}, {CommandOfItem(CmdEditDelete), 0, 0, 0}};
     for (const auto& s : states) {
         desktop::CommandState st = container.FireCommandState(static_cast<LONG>(s.command));
         EXPECT_EQ(s.handled, st.handled) << s.command;
@@ -242,7 +242,7 @@ TEST_F(ContainerTest, EventsCarryOutValuesByReference)
         return st;
     });
     EXPECT_EQ(UINT(MF_CHECKED), GetMenuState(edit, copy, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
-    EXPECT_EQ(UINT(MF_GRAYED), GetMenuState(edit, cut, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
+    EXPECT_EQ(UINT(MF_GRAYED | MF_CHECKED), GetMenuState(edit, cut, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
     EXPECT_EQ(0u, GetMenuState(edit, CommandOfItem(CmdEditDelete), MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
 
     std::string help;

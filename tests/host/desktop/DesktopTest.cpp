@@ -138,23 +138,28 @@ protected:
         desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, "RemoteDatabase", "Tessaly-Vqxa");
 
         // The add-on as its registration leaves it, and the control that shows it.
+        AddEntry(L"Probe", probe::kProgId);
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
+        SetEnvironmentVariableA("TESSALY_PROBE_LOG", log.c_str());
+    }
+    void AddEntry(const wchar_t* name, const char* control)
+    {
         IAddOnManager* manager = nullptr;
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_AddOnManager, nullptr, CLSCTX_INPROC_SERVER,
                                                   IID_IAddOnManager, reinterpret_cast<void**>(&manager)));
-        BSTR name = SysAllocString(L"Probe"), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
+        BSTR n = SysAllocString(name), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
         IAddOn* entry = nullptr;
-        ASSERT_EQ(S_OK, manager->CreateAddOn(name, 0x56717861, empty, empty, &entry));
+        ASSERT_EQ(S_OK, manager->CreateAddOn(n, 0x56717861, empty, empty, &entry));
         entry->put_DataFileName(file);
-        entry->put_MenuCaption(name);
-        entry->put_NameText(name);
+        entry->put_MenuCaption(n);
+        entry->put_NameText(n);
         entry->Release();
         manager->Release();
-        SysFreeString(name);
+        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", Ansi(name).c_str(),
+                               control);
+        SysFreeString(n);
         SysFreeString(empty);
         SysFreeString(file);
-        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", "Probe", probe::kProgId);
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
-        SetEnvironmentVariableA("TESSALY_PROBE_LOG", log.c_str());
     }
     void TearDown() override
     {
@@ -269,7 +274,7 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
                (MF_GRAYED | MF_CHECKED);
     };
     EXPECT_EQ(UINT(MF_CHECKED), state(MenuEdit, CmdEditCopy));
-    EXPECT_EQ(UINT(MF_GRAYED), state(MenuEdit, CmdEditCut));
+    EXPECT_EQ(UINT(MF_GRAYED | MF_CHECKED), state(MenuEdit, CmdEditCut));
     EXPECT_EQ(UINT(MF_GRAYED), state(MenuEdit, CmdEditSelectAll)) << "no one takes it on";
     EXPECT_EQ(0u, state(MenuEdit, desktop::ItemEditFind));
     EXPECT_EQ(0u, state(MenuFile, CmdFileSave));
@@ -322,6 +327,61 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     EXPECT_EQ(3, std::count_if(got.begin(), got.end(), [](const std::string& l) {
                   return l.rfind("unadvise", 0) == 0 && l.find(" ok") != std::string::npos;
               }));
+}
+
+TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
+{
+    AddEntry(L"Second", probe::kProgId);
+    AddEntry(L"Unknown", "No.Such.Control.1");
+    DesktopProgram program("--root \"" + root + "\" --user Hanako --addon Probe");
+    HWND main = program.Window("PalmDesktopStandIn");
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(WaitFor("activate 1"));
+    // The own item of each add-on (40100 for the first on the bar, 41100
+    // for the second) is in the View menu only while that add-on shows.
+    auto own = [&](LPARAM command) { return SendMessageA(main, WM_APP_MENUSTATE, MenuView, command) != -1; };
+    EXPECT_TRUE(own(40100));
+    EXPECT_FALSE(own(41100));
+
+    size_t mark = Lines().size();
+    SendMessageA(GetDlgItem(main, 201), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor("activate 1", mark));
+    std::vector<std::string> got = After(mark);
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ("activate 0", got[0]) << "the first add-on hears it is hidden before the second is made";
+    EXPECT_FALSE(own(40100));
+    EXPECT_TRUE(own(41100));
+
+    // Back to the first: no new control, the two swap.
+    mark = Lines().size();
+    SendMessageA(GetDlgItem(main, 200), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor("activate 1", mark));
+    EXPECT_EQ((std::vector<std::string>{"activate 0", "activate 1"}), After(mark));
+    EXPECT_TRUE(own(40100));
+    EXPECT_FALSE(own(41100));
+
+    // The view's control follows the window's size.
+    Search control{0, "ProbeControl"};
+    EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&control));
+    ASSERT_TRUE(control.found);
+    SetWindowPos(main, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    RECT view, rc;
+    GetClientRect(GetDlgItem(main, 103), &view);
+    for (int i = 0; i < 40 && (GetClientRect(control.found, &rc), rc.right != view.right); ++i)
+        Sleep(50);
+    EXPECT_EQ(view.right, rc.right);
+    EXPECT_EQ(view.bottom, rc.bottom);
+
+    // An add-on whose control cannot be made is explained, and the rest go on.
+    PostMessageA(GetDlgItem(main, 202), BM_CLICK, 0, 0);
+    HWND box = program.Window("#32770");
+    ASSERT_TRUE(box);
+    EXPECT_NE(std::string::npos, Text(GetDlgItem(box, 0xFFFF)).find("No.Such.Control.1"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.Exit());
+    std::vector<std::string> lines = Lines();
+    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), std::string("destroyed")));
 }
 
 TEST_F(DesktopTest, MalformedCommandLineIsExplained)

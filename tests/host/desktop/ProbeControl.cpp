@@ -614,7 +614,7 @@ HRESULT Probe::OnEvent(int set, DISPID id, DISPPARAMS* dp)
         UINT c = static_cast<UINT>(cmd);
         *out[0] = c && (c == m_copyCommand || c == m_cutCommand);
         *out[1] = c && c == m_copyCommand;
-        *out[2] = c && c == m_copyCommand;
+        *out[2] = c && (c == m_copyCommand || c == m_cutCommand);   // checked but greyed: each out is its own
         *out[3] = 0;
         break;
     }
