@@ -103,10 +103,23 @@ TEST_F(ContainerTest, ControlFindsTheServiceAndConnectsItsEvents)
     });
     EXPECT_TRUE(Logged("service 8") && Logged("service 9") && Logged("service 16") && Logged("frame 2"));
 
+    // A cookie undone is gone for good.
+    IConnectionPointContainer* cpc = nullptr;
+    IConnectionPoint* cp = nullptr;
+    ASSERT_EQ(S_OK, container->Object(EventSet::Application)
+                        ->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)));
+    ASSERT_EQ(S_OK, cpc->FindConnectionPoint(DIID_ApplicationEvents, &cp));
+    EXPECT_EQ(S_OK, cp->Unadvise(cookies[1]));
+    EXPECT_TRUE(container->Cookies(EventSet::Application).empty());
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, cp->Unadvise(cookies[1]));
+    cp->Release();
+    cpc->Release();
+
     // Taking it down: the control disconnects every cookie it got.
     container->Destroy();
-    for (DWORD c : cookies)
-        EXPECT_TRUE(Logged("unadvise " + std::to_string(c) + " ok")) << c;
+    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[0]) + " ok"));
+    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[1]) + " failed"));
+    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[2]) + " ok"));
     EXPECT_TRUE(Logged("destroyed"));
     EXPECT_TRUE(container->Cookies(EventSet::Service).empty());
     EXPECT_FALSE(container->HasControl());
