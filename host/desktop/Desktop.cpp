@@ -102,6 +102,9 @@ private:
     std::vector<std::unique_ptr<AddOn>> m_addOns;
     int m_current = -1;
     std::string m_currentUser;
+    // While hotsync runs, messages still flow (the window stays painted);
+    // what would change the user, the view or the program waits.
+    bool m_syncing = false, m_closeAfterSync = false;
 };
 
 Desktop* g_desktop;
@@ -291,7 +294,7 @@ std::string Desktop::DataFile(const AddOn& a) const
 
 void Desktop::ShowAddOn(int index)
 {
-    if (index < 0 || static_cast<size_t>(index) >= m_addOns.size() || index == m_current)
+    if (m_syncing || index < 0 || static_cast<size_t>(index) >= m_addOns.size() || index == m_current)
         return;
     if (Container* old = Active())
         old->FireActivate(false);
@@ -344,6 +347,10 @@ void Desktop::SaveAll()
 
 void Desktop::ChooseUser(const std::string& user)
 {
+    if (m_syncing) {   // the choice stays as it was
+        SendMessageA(m_user, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(m_currentUser.c_str()));
+        return;
+    }
     if (user == m_currentUser)
         return;
     SaveAll();
@@ -480,6 +487,8 @@ std::string ProgramFolder()
 
 void Desktop::HotSync()
 {
+    if (m_syncing)
+        return;
     if (m_currentUser.empty()) {
         MessageBoxA(m_hwnd, Str(IDS_NO_USER).c_str(), Str(IDS_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
         return;
@@ -520,15 +529,24 @@ void Desktop::HotSync()
     if (out != INVALID_HANDLE_VALUE &&
         CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
         // The window stays painted but takes no input while hotsync runs.
+        m_syncing = true;
         EnableWindow(m_hwnd, FALSE);
+        bool quit = false;
         while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
             MSG msg;
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    quit = true;
+                    continue;
+                }
                 TranslateMessage(&msg);
                 DispatchMessageA(&msg);
             }
         }
         EnableWindow(m_hwnd, TRUE);
+        m_syncing = false;
+        if (quit)
+            PostQuitMessage(0);
         GetExitCodeProcess(pi.hProcess, &status);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
@@ -555,6 +573,10 @@ void Desktop::HotSync()
     }
     d.text += status == 0 ? Str(IDS_HOTSYNC_DONE) : Format(IDS_HOTSYNC_FAILED, "", "", status);
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_HOTSYNC_LOG), m_hwnd, LogProc, reinterpret_cast<LPARAM>(&d));
+    if (m_closeAfterSync) {
+        PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        return;
+    }
     // The view shows what the operation left in the data file.
     for (auto& a : m_addOns) {
         if (a->container && a->container->HasControl()) {
@@ -667,6 +689,10 @@ void Desktop::Find()
 
 void Desktop::Close()
 {
+    if (m_syncing) {
+        m_closeAfterSync = true;
+        return;
+    }
     SaveAll();
     FireAll(EventSet::Application, 4, nullptr);
     if (Container* c = Active())

@@ -309,8 +309,9 @@ TEST_F(AddOnManagerTest, TypeLibrariesCarryThePositionsAndEventTypes)
             bool hit = m.name ? std::wstring(name) == m.name : fd->memid == m.position;
             if (hit) {
                 matched = true;
-                if (m.name)
+                if (m.name) {
                     EXPECT_EQ(m.position * 4, fd->oVft);
+                }
                 std::vector<VARTYPE> params;
                 for (SHORT p = 0; p < fd->cParams; ++p)
                     params.push_back(ParamType(fd->lprgelemdescParam[p].tdesc));

@@ -295,7 +295,7 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     EXPECT_EQ(Ansi(L"変更を保存します"), Text(GetDlgItem(main, 104)));
 
     // Keys typed in the view are offered to the add-on.
-    Search control{0, "ProbeControl"};
+    Search control{0, "ProbeControl", ""};
     EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&control));
     ASSERT_TRUE(control.found);
     HWND inside = GetWindow(control.found, GW_CHILD);
@@ -361,7 +361,7 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
     EXPECT_FALSE(own(41100));
 
     // The view's control follows the window's size.
-    Search control{0, "ProbeControl"};
+    Search control{0, "ProbeControl", ""};
     EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&control));
     ASSERT_TRUE(control.found);
     SetWindowPos(main, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);

@@ -88,7 +88,7 @@ public:
         for (DWORD& c : g_lastCookies)
             c = 0;
     }
-    ~Probe()
+    virtual ~Probe()
     {
         InterlockedDecrement(&g_live);
         Write("destroyed");
