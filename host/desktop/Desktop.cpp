@@ -817,6 +817,8 @@ LRESULT Desktop::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
         Close();
         return 0;
     case WM_DESTROY:
+        DeleteObject(m_font);
+        m_font = nullptr;
         PostQuitMessage(0);
         return 0;
     }
