@@ -704,6 +704,9 @@ void Desktop::Close()
         a->bitmap = nullptr;
     }
     DestroyWindow(m_hwnd);
+    // After the windows that used it.
+    DeleteObject(m_font);
+    m_font = nullptr;
 }
 
 void Desktop::DrawAddOnButton(const DRAWITEMSTRUCT* dis)
@@ -817,8 +820,6 @@ LRESULT Desktop::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
         Close();
         return 0;
     case WM_DESTROY:
-        DeleteObject(m_font);
-        m_font = nullptr;
         PostQuitMessage(0);
         return 0;
     }
