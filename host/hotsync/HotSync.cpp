@@ -180,9 +180,8 @@ void Report::Print(bool json) const
     bool messages = false;
     std::string out;
     if (json) {
-        out = "{\"started\": \"" + When(m_started, true) +
-              "\", \"user\": " + (m_user.empty() ? std::string("null") : tessaly::JsonQuote(tessaly::SjisToUtf8(m_user))) +
-              ", \"conduits\": [";
+        const std::string user = m_user.empty() ? "null" : tessaly::JsonQuote(tessaly::SjisToUtf8(m_user));
+        out = "{\"started\": \"" + When(m_started, true) + "\", \"user\": " + user + ", \"conduits\": [";
         for (size_t i = 0; i < m_conduits.size(); ++i) {
             const Conduit& c = m_conduits[i];
             out += std::string(i ? ", " : "") + "{\"name\": " + tessaly::JsonQuote(c.name) +
@@ -195,7 +194,8 @@ void Report::Print(bool json) const
         }
         out += "], ";
     } else {
-        out = "HotSync operation started " + When(m_started, false) + (m_user.empty() ? "" : " for " + tessaly::SjisToUtf8(m_user)) + "\n";
+        out = "HotSync operation started " + When(m_started, false) +
+              (m_user.empty() ? "" : " for " + tessaly::SjisToUtf8(m_user)) + "\n";
     }
     for (const Conduit& c : m_conduits) {
         bool endShown = false;

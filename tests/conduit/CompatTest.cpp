@@ -193,6 +193,11 @@ TEST(Compatibility, HotSyncExitStatus)
     EXPECT_EQ(1, RunBeside("hotsync", {"sync", "--handheld", t.hh, "--folder", t.dir.File("file/pc")}, t.out));
     EXPECT_EQ(before, testsupport::ReadBytes(t.hh + "/Tessaly-Vqxa.pdb"));
     EXPECT_EQ("", t.Output());
+
+    // A Shift-JIS folder name whose trail byte is a backslash is one folder.
+    const std::string sjis = t.dir.File("\x95\x5c") + "/pc";
+    EXPECT_EQ(0, RunBeside("hotsync", {"sync", "--handheld", t.hh, "--folder", sjis}, t.out));
+    EXPECT_FALSE(testsupport::ReadBytes(sjis + "/GenericDB.DAT").empty());
 }
 
 // The log as a person reads it: the start, each entry marked by its activity
