@@ -307,9 +307,9 @@ bool ParseInt(const char* s, long& out, int base = 10)
 
 // "--fail SyncWriteRec:2:0x4001": the second write fails with that code;
 // the count defaults to 1, the code to the Sync Manager's unknown error.
-bool PlanFailure(const std::string& spec)
+bool PlanFailure(const std::string& plan)
 {
-    std::string op = spec, nth = "1", code = "0x4001";
+    std::string op = plan, nth = "1", code = "0x4001";
     size_t colon = op.find(':');
     if (colon != std::string::npos) {
         nth = op.substr(colon + 1);
