@@ -91,39 +91,21 @@ struct Json {
 
 bool ParseJson(const char*& p, Json& v)
 {
-    auto blank = [&p] { while (*p == ' ' || *p == '\r' || *p == '\n') ++p; };
+    auto blank = [&p] { p += std::strspn(p, " \r\n"); };
     blank();
     if (*p == '{' || *p == '[') {
         const char close = *p++ == '{' ? '}' : ']';
-        for (blank(); *p != close; blank()) {
+        for (blank(); *p != close; blank(), p += *p == ',') {
             Json key, item;
-            if (close == '}' && (!ParseJson(p, key) || (blank(), *p++ != ':')))
+            if ((close == '}' && (!ParseJson(p, key) || (blank(), *p++ != ':'))) || !ParseJson(p, item))
                 return false;
-            if (!ParseJson(p, item))
-                return false;
-            if (close == '}')
-                v.fields[key.scalar] = item;
-            else
-                v.items.push_back(item);
-            blank();
-            if (*p == ',')
-                ++p;
-            else if (*p != close)
-                return false;
+            close == '}' ? void(v.fields[key.scalar] = item) : v.items.push_back(item);
         }
-        ++p;
-        return true;
+        return *p++ == close;
     }
     if (*p == '"') {
-        for (++p; *p && *p != '"'; ++p) {
-            char c = *p;
-            if (c == '\\') {
-                c = *++p == 'n' ? '\n' : *p;
-                if (c != '\n' && c != '"' && c != '\\')
-                    return false;   // no other escape comes from these texts
-            }
-            v.scalar += c;
-        }
+        for (++p; *p && *p != '"'; ++p)
+            v.scalar += *p == '\\' && *++p == 'n' ? '\n' : *p;   // the escapes these texts need
         return *p++ == '"';
     }
     while (*p && !std::strchr(",]} \r\n", *p))
