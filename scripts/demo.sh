@@ -11,7 +11,7 @@ bin=build/native/bin
 demo=build/native/demo
 password="$(cat samples/password.txt)"
 rm -rf "$demo"
-mkdir -p "$demo/handheld" "$demo/desktop"
+mkdir -p "$demo/handheld"   # the desktop folder is made by the HotSync operation
 
 # The handheld: its memos, as the handheld user typed them in.
 "$bin/handheld" "$demo/handheld" create --password "$password" --hint "鍵の木 (the key tree)" >/dev/null
