@@ -1,5 +1,7 @@
 #include "HostPaths.h"
 
+#include "afx/mbcs.h"
+
 #include <algorithm>
 
 namespace desktop {
@@ -42,10 +44,9 @@ std::string DataFilePath(const std::string& root, const std::string& user, LONG 
     std::string folder;
     if (!RegisteredFolder(CreatorText(creator), folder))
         folder = addOnName;
-    // As hotsync joins them, and then the conduit the file name (which looks
-    // at the last byte alone).
+    // As hotsync joins them, and then the conduit the file name.
     std::string path = (root.empty() ? std::string(".") : root) + "\\" + user + "\\" + folder;
-    if (path.back() != '\\')
+    if (!afx::EndsWithChar932(path.data(), path.size(), '\\'))
         path += '\\';
     return path + (dataFileName.empty() ? std::string("GenericDB.DAT") : dataFileName);
 }
