@@ -1,7 +1,6 @@
 #include "SinkObject.h"
 
 #include "Comn.h"
-#include "MainDlg.h"
 #include "TessalyExtRes.h"
 
 using namespace PalmDesktop;
@@ -113,7 +112,7 @@ private:
 
 SinkObject::SinkObject()
     : m_cRef(1), m_events{{this, ServiceEvents}, {this, ApplicationEvents}, {this, FrameEvents}},
-      m_pMainDlg(nullptr), m_pService(nullptr), m_pApplication(nullptr), m_pFrame(nullptr), m_dwCookie{0, 0, 0},
+      m_pView(nullptr), m_pService(nullptr), m_pApplication(nullptr), m_pFrame(nullptr), m_dwCookie{0, 0, 0},
       m_hostCommands(kHostCommandCount, -1), m_nOwnCommand(-1), m_bMenuAdded(false)
 {
     AfxOleLockApp();
@@ -276,15 +275,10 @@ void SinkObject::Detach()
         }
         m_dwCookie[set] = 0;
     }
-    m_pMainDlg = nullptr;
+    m_pView = nullptr;
     ReleaseAndNull(m_pFrame);
     ReleaseAndNull(m_pApplication);
     ReleaseAndNull(m_pService);
-}
-
-CMainDlg* SinkObject::View() const
-{
-    return m_pMainDlg && m_pMainDlg->m_hWnd ? m_pMainDlg : nullptr;
 }
 
 // ------------------------------------------------------------- activation
@@ -340,8 +334,8 @@ void SinkObject::Activate(LONG bActive)
                 m_hostCommands[i] = static_cast<LONG>(::GetMenuItemID(hSub, nItemPos));
         }
     }
-    if (CMainDlg* pView = View())
-        pView->Activate(bActive ? TRUE : FALSE);
+    if (m_pView)
+        m_pView->Activate(bActive ? TRUE : FALSE);
 }
 
 // --------------------------------------------------------------- commands
@@ -349,7 +343,7 @@ void SinkObject::Activate(LONG bActive)
 void SinkObject::RunCommand(LONG nCommand, LONG* pbHandled)
 {
     *pbHandled = 0;
-    CMainDlg* pView = View();
+    CSinkView* pView = m_pView;
     if (!pView || nCommand == -1)
         return;
     if (nCommand == m_nOwnCommand) {
@@ -390,7 +384,7 @@ void SinkObject::GetCommandState(LONG nCommand, LONG* pbHandled, LONG* pbEnabled
         if (kHostCommands[i].action == Disabled) {
             *pbHandled = 1;
         } else if (kHostCommands[i].action == ViewCommand) {
-            if (CMainDlg* pView = View()) {
+            if (CSinkView* pView = m_pView) {
                 int handled = 0, enabled = 0, checked = 0, reserved = 0;
                 pView->GetCommandState(kHostCommands[i].nViewID, handled, enabled, checked, reserved);
                 *pbHandled = handled;
@@ -471,7 +465,7 @@ HRESULT SinkObject::OnServiceEvent(DISPID dispid, DISPPARAMS* pParams)
         CString user, path;
         if (!args.String(0, user) || !args.String(1, path))
             return DISP_E_TYPEMISMATCH;
-        if (CMainDlg* pView = View()) {
+        if (CSinkView* pView = m_pView) {
             if (dispid == evUserChanged)
                 pView->OpenDataFile(user, path);
             else
@@ -524,7 +518,7 @@ HRESULT SinkObject::OnServiceEvent(DISPID dispid, DISPPARAMS* pParams)
             return DISP_E_TYPEMISMATCH;
         MSG msg = {reinterpret_cast<HWND>(static_cast<LONG_PTR>(f[0])), static_cast<UINT>(f[1]),
                    static_cast<WPARAM>(f[2]), static_cast<LPARAM>(f[3]), static_cast<DWORD>(f[4]), {f[5], f[6]}};
-        CMainDlg* pView = View();
+        CSinkView* pView = m_pView;
         *pbHandled = pView && pView->PreTranslateMessage(&msg) ? 1 : 0;
         return S_OK;
     }
@@ -533,7 +527,7 @@ HRESULT SinkObject::OnServiceEvent(DISPID dispid, DISPPARAMS* pParams)
         LONG bMatchCase = 0, bWholeWord = 0;
         if (!args.String(0, text) || !args.Long(1, bMatchCase) || !args.Long(2, bWholeWord))
             return DISP_E_TYPEMISMATCH;
-        if (CMainDlg* pView = View())
+        if (CSinkView* pView = m_pView)
             pView->FindStart(text, bMatchCase == 1, bWholeWord == 1);
         return S_OK;
     }
@@ -545,7 +539,7 @@ HRESULT SinkObject::OnServiceEvent(DISPID dispid, DISPPARAMS* pParams)
         *pbFound = 0;
         CString first, second;
         int nIndex = -1;
-        CMainDlg* pView = View();
+        CSinkView* pView = m_pView;
         if (pView && pView->FindNext(first, second, nIndex)) {
             // Both lines or none: a found memo whose lines cannot be handed
             // over is reported as not found.
@@ -566,7 +560,7 @@ HRESULT SinkObject::OnServiceEvent(DISPID dispid, DISPPARAMS* pParams)
         LONG nIndex = 0, bShow = 0;
         if (!args.Long(0, nIndex) || !args.Long(1, bShow))
             return DISP_E_TYPEMISMATCH;
-        if (CMainDlg* pView = View())
+        if (CSinkView* pView = m_pView)
             pView->FindGoTo(nIndex, bShow ? TRUE : FALSE);
         return S_OK;
     }

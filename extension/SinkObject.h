@@ -7,7 +7,25 @@
 #include "PalmDesktop.h"
 #include "afx/afxctl.h"
 
-class CMainDlg;
+// The memo view as the sink sees it: the control answers for its CMainDlg
+// while the view's window exists, and ignores the calls otherwise.
+class CSinkView {
+public:
+    virtual void OpenDataFile(const CString& strUserName, const CString& strDataFile) = 0;
+    virtual void SaveDataFile() = 0;
+    virtual void Activate(BOOL bActive) = 0;
+    virtual void RunCommand(UINT nID) = 0;
+    virtual void GetCommandState(UINT nID, int& bHandled, int& bEnabled, int& bChecked, int& nReserved) = 0;
+    virtual BOOL PreTranslateMessage(MSG* pMsg) = 0;
+    virtual void FindStart(const CString& strText, BOOL bMatchCase, BOOL bWholeWord) = 0;
+    virtual BOOL FindNext(CString& strFirstLine, CString& strSecondLine, int& nRecordIndex) = 0;
+    virtual void FindGoTo(int nRecordIndex, BOOL bShow) = 0;
+    virtual void EditCategories() = 0;
+    virtual void ShowColumns() = 0;
+
+protected:
+    ~CSinkView() = default;
+};
 
 class SinkObject final : public ISinkObject {
 public:
@@ -20,7 +38,7 @@ public:
     // Keeps the service and asks it for the application object and that for
     // the frame object; a failing step leaves the later ones null.
     void SetService(PalmDesktop::IAddOnService* pService);
-    void SetMainDlg(CMainDlg* pMainDlg) { m_pMainDlg = pMainDlg; }
+    void SetView(CSinkView* pView) { m_pView = pView; }
     // Advises each event set on its object; a set that cannot connect stays 0.
     void Connect();
     // Unadvises every connected set, forgets the view and lets the host's
@@ -65,8 +83,6 @@ private:
 
     ~SinkObject();
 
-    // The view while its window exists.
-    CMainDlg* View() const;
     IUnknown* EventSource(EventSet set) const;
     HRESULT OnServiceEvent(DISPID dispid, DISPPARAMS* pParams);
     HRESULT OnApplicationEvent(DISPID dispid, DISPPARAMS* pParams);
@@ -77,7 +93,7 @@ private:
 
     LONG m_cRef;
     EventDispatch m_events[EventSetCount];
-    CMainDlg* m_pMainDlg;
+    CSinkView* m_pView;
     PalmDesktop::IAddOnService* m_pService;
     PalmDesktop::IApplication* m_pApplication;
     PalmDesktop::IFrame* m_pFrame;

@@ -1,7 +1,6 @@
 #include "TessalyExtCtrl.h"
 
 #include "NvComnApi.h"
-#include "SinkObject.h"
 #include "TessalyExtRes.h"
 #include "TessalyExt_h.h"
 
@@ -75,15 +74,15 @@ int CTessalyExtCtrl::OnCreate()
         m_dlgMain.SetFocus();
     if (!m_pSink)
         return 0;
-    m_pSink->SetMainDlg(&m_dlgMain);
+    m_pSink->SetView(this);
     m_pSink->Connect();
 
     // The user Palm Desktop shows now, and whether the view is active already.
     BSTR bstrUser = nullptr, bstrPath = nullptr;
     if (SUCCEEDED(m_pService->GetCurrentUser(&bstrUser, &bstrPath))) {
         CString user = AfxBSTRToString(bstrUser);
-        if (!user.IsEmpty() && m_dlgMain.m_hWnd)
-            m_dlgMain.OpenDataFile(user, AfxBSTRToString(bstrPath));
+        if (!user.IsEmpty())
+            OpenDataFile(user, AfxBSTRToString(bstrPath));
     }
     ::SysFreeString(bstrUser);
     ::SysFreeString(bstrPath);
@@ -165,6 +164,75 @@ void CTessalyExtCtrl::ShowStatus(int nPosition, int nCount)
         pFrame->Release();
     if (pApplication)
         pApplication->Release();
+}
+
+// ------------------------------------------------ the view, for the sink
+
+void CTessalyExtCtrl::OpenDataFile(const CString& strUserName, const CString& strDataFile)
+{
+    if (CMainDlg* pView = View())
+        pView->OpenDataFile(strUserName, strDataFile);
+}
+
+void CTessalyExtCtrl::SaveDataFile()
+{
+    if (CMainDlg* pView = View())
+        pView->SaveDataFile();
+}
+
+void CTessalyExtCtrl::Activate(BOOL bActive)
+{
+    if (CMainDlg* pView = View())
+        pView->Activate(bActive);
+}
+
+void CTessalyExtCtrl::RunCommand(UINT nID)
+{
+    if (CMainDlg* pView = View())
+        pView->RunCommand(nID);
+}
+
+void CTessalyExtCtrl::GetCommandState(UINT nID, int& bHandled, int& bEnabled, int& bChecked, int& nReserved)
+{
+    bHandled = bEnabled = bChecked = nReserved = 0;
+    if (CMainDlg* pView = View())
+        pView->GetCommandState(nID, bHandled, bEnabled, bChecked, nReserved);
+}
+
+BOOL CTessalyExtCtrl::PreTranslateMessage(MSG* pMsg)
+{
+    CMainDlg* pView = View();
+    return pView ? pView->PreTranslateMessage(pMsg) : FALSE;
+}
+
+void CTessalyExtCtrl::FindStart(const CString& strText, BOOL bMatchCase, BOOL bWholeWord)
+{
+    if (CMainDlg* pView = View())
+        pView->FindStart(strText, bMatchCase, bWholeWord);
+}
+
+BOOL CTessalyExtCtrl::FindNext(CString& strFirstLine, CString& strSecondLine, int& nRecordIndex)
+{
+    CMainDlg* pView = View();
+    return pView ? pView->FindNext(strFirstLine, strSecondLine, nRecordIndex) : FALSE;
+}
+
+void CTessalyExtCtrl::FindGoTo(int nRecordIndex, BOOL bShow)
+{
+    if (CMainDlg* pView = View())
+        pView->FindGoTo(nRecordIndex, bShow);
+}
+
+void CTessalyExtCtrl::EditCategories()
+{
+    if (CMainDlg* pView = View())
+        pView->EditCategories();
+}
+
+void CTessalyExtCtrl::ShowColumns()
+{
+    if (CMainDlg* pView = View())
+        pView->ShowColumns();
 }
 
 CTessalyExtPropPage::CTessalyExtPropPage() : COlePropertyPage(IDD_PROPPAGE_TESSALYEXT, IDS_TESSALYEXT_PPG_CAPTION) {}

@@ -6,11 +6,10 @@
 
 #include "MainDlg.h"
 #include "PalmDesktop.h"
+#include "SinkObject.h"
 #include "afx/afxctl.h"
 
-class SinkObject;
-
-class CTessalyExtCtrl : public COleControl {
+class CTessalyExtCtrl : public COleControl, private CSinkView {
 public:
     static const COleControlClass s_class;
 
@@ -29,6 +28,20 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // CSinkView: the memo view's methods while its window exists.
+    void OpenDataFile(const CString& strUserName, const CString& strDataFile) override;
+    void SaveDataFile() override;
+    void Activate(BOOL bActive) override;
+    void RunCommand(UINT nID) override;
+    void GetCommandState(UINT nID, int& bHandled, int& bEnabled, int& bChecked, int& nReserved) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    void FindStart(const CString& strText, BOOL bMatchCase, BOOL bWholeWord) override;
+    BOOL FindNext(CString& strFirstLine, CString& strSecondLine, int& nRecordIndex) override;
+    void FindGoTo(int nRecordIndex, BOOL bShow) override;
+    void EditCategories() override;
+    void ShowColumns() override;
+    CMainDlg* View() { return m_dlgMain.m_hWnd ? &m_dlgMain : nullptr; }
+
     void ReleaseSink();
     // Pane 1 of the host's status bar: "position / count", or empty.
     void ShowStatus(int nPosition, int nCount);

@@ -328,8 +328,9 @@ protected:
     virtual int OnCreate() { return 0; }
     // Paints the control into rcBounds.
     virtual void OnDraw(CDC* pDC, const CRect& rcBounds, const CRect& rcInvalid) {}
-    // A keystroke that the container offers while the control is UI-active.
-    virtual BOOL PreTranslateMessage(MSG* pMsg) { return FALSE; }
+    // A keystroke that the container offers while the control is UI-active;
+    // TRUE when the control used it.
+    virtual BOOL OnTranslateAccelerator(MSG* pMsg) { return FALSE; }
 
     void OnPaint() override;
     void OnSetFocus(CWnd* pOldWnd) override;

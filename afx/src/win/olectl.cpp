@@ -443,7 +443,7 @@ HRESULT COleControl::SetObjectRects(LPCRECT lprcPosRect, LPCRECT)
 
 HRESULT COleControl::TranslateAccelerator(LPMSG lpmsg)
 {
-    return lpmsg && PreTranslateMessage(lpmsg) ? S_OK : S_FALSE;
+    return lpmsg && OnTranslateAccelerator(lpmsg) ? S_OK : S_FALSE;
 }
 
 void COleControl::OnSetFocus(CWnd* pOldWnd)
