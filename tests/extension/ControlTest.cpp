@@ -402,3 +402,51 @@ TEST_F(Hosted, SurvivesEveryFailingHostCallDuringCreation)
         EXPECT_TRUE(service.AllReleased());
     }
 }
+
+// The container moves the control, and the focus makes it the UI-active object.
+TEST_F(Hosted, FollowsTheContainersRectanglesAndTakesTheFocus)
+{
+    Site site(nullptr);
+    HWND hwnd = Create(site);
+    ASSERT_NE(nullptr, hwnd);
+    IOleInPlaceObject* inPlace = nullptr;
+    ASSERT_EQ(S_OK, control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
+    RECT pos = {10, 20, 210, 120};
+    EXPECT_EQ(S_OK, inPlace->SetObjectRects(&pos, &pos));
+    RECT rc;
+    ::GetWindowRect(hwnd, &rc);
+    ::MapWindowPoints(nullptr, site.hwnd, reinterpret_cast<POINT*>(&rc), 2);
+    EXPECT_EQ(10, rc.left);
+    EXPECT_EQ(200, rc.right - rc.left);
+    EXPECT_EQ(100, rc.bottom - rc.top);
+    EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
+    EXPECT_FALSE(::IsWindow(hwnd));
+    inPlace->Release();
+    Destroy();
+}
+
+TEST_F(Hosted, PropertyPageIsAPlaceholderTitledGeneral)
+{
+    const CLSID page = {0x08116123, 0x12A5, 0x4C13, {0xA8, 0xB0, 0x7A, 0x9F, 0x6D, 0x7E, 0x66, 0x15}};
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, Ocx().GetClassObject(page, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    IPropertyPage* pp = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&pp)));
+    factory->Release();
+    PROPPAGEINFO info = {};
+    ASSERT_EQ(S_OK, pp->GetPageInfo(&info));
+    BSTR title = ::SysAllocString(info.pszTitle);   // a task string, not a BSTR
+    EXPECT_EQ(Ansi("全般"), Narrow(title));
+    ::SysFreeString(title);
+    EXPECT_GT(info.size.cx, 0);
+    ::CoTaskMemFree(info.pszTitle);
+    Site site(nullptr);
+    RECT rc = {0, 0, 300, 100};
+    ASSERT_EQ(S_OK, pp->Activate(site.hwnd, &rc, FALSE));
+    HWND hPage = ::GetWindow(site.hwnd, GW_CHILD);
+    EXPECT_NE(nullptr, hPage);
+    EXPECT_EQ(S_FALSE, pp->IsPageDirty());
+    EXPECT_EQ(S_OK, pp->Deactivate());
+    EXPECT_FALSE(::IsWindow(hPage));
+    EXPECT_EQ(0u, pp->Release());
+}
