@@ -349,6 +349,21 @@ TEST_F(Hosted, ConnectsToItsHostAndShowsTheViewStatus)
     EXPECT_EQ(Ansi(kRefusal), Narrow(message));
     ::SysFreeString(message);
 
+    // Its events are _DTessalyExtEvents, offered through a connection point.
+    IProvideClassInfo2* classInfo = nullptr;
+    ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo)));
+    GUID events = GUID_NULL;
+    EXPECT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events));
+    EXPECT_TRUE(IsEqualGUID(DIID__DTessalyExtEvents, events));
+    classInfo->Release();
+    IConnectionPointContainer* points = nullptr;
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(S_OK, control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points)));
+    ASSERT_EQ(S_OK, points->FindConnectionPoint(DIID__DTessalyExtEvents, &point));
+    point->Release();
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, points->FindConnectionPoint(IID_IDispatch, &point));
+    points->Release();
+
     // The persisted property set is the version stamp.
     IPersistStreamInit* persist = nullptr;
     IStream* stream = nullptr;

@@ -59,6 +59,15 @@ HRESULT Give(IDispatch* p, IDispatch** pp)
     return S_OK;
 }
 
+// A logged call that hands out one value, or fails when it is to fail.
+HRESULT Answer(const char* name, LONG* p, LONG value)
+{
+    if (!Log().Call(name, name))
+        return E_FAIL;
+    *p = value;
+    return S_OK;
+}
+
 } // namespace
 
 // ------------------------------------------------------ the add-on manager
@@ -152,18 +161,15 @@ HRESULT ManagerRegistration::CreateInstance(IUnknown*, REFIID riid, void** ppv)
 
 // ------------------------------------------------------------ events
 
+void* EventSource::Container(REFIID riid)
+{
+    return IsEqualIID(riid, IID_IConnectionPointContainer) ? static_cast<IConnectionPointContainer*>(this) : nullptr;
+}
+
 HRESULT EventSource::QueryInterface(REFIID riid, void** ppv)
 {
-    if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-        *ppv = static_cast<IConnectionPointContainer*>(this);
-        return S_OK;
-    }
-    if (IsEqualIID(riid, IID_IConnectionPoint)) {
-        *ppv = static_cast<IConnectionPoint*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    *ppv = IsEqualIID(riid, IID_IConnectionPoint) ? static_cast<IConnectionPoint*>(this) : Container(riid);
+    return *ppv ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** pp)
@@ -208,37 +214,10 @@ HRESULT EventSource::Fire(DISPID dispid, std::vector<VARIANT> args)
     return hr;
 }
 
-VARIANT Long(LONG n)
-{
-    VARIANT v;
-    v.vt = VT_I4;
-    v.lVal = n;
-    return v;
-}
-
-VARIANT Text(const char* ansi)
-{
-    VARIANT v;
-    v.vt = VT_BSTR;
-    v.bstrVal = Wide(ansi);
-    return v;
-}
-
-VARIANT OutLong(LONG* p)
-{
-    VARIANT v;
-    v.vt = VT_I4 | VT_BYREF;
-    v.plVal = p;
-    return v;
-}
-
-VARIANT OutText(BSTR* p)
-{
-    VARIANT v;
-    v.vt = VT_BSTR | VT_BYREF;
-    v.pbstrVal = p;
-    return v;
-}
+VARIANT Long(LONG n) { VARIANT v; v.vt = VT_I4; v.lVal = n; return v; }
+VARIANT Text(const char* ansi) { VARIANT v; v.vt = VT_BSTR; v.bstrVal = Wide(ansi); return v; }
+VARIANT OutLong(LONG* p) { VARIANT v; v.vt = VT_I4 | VT_BYREF; v.plVal = p; return v; }
+VARIANT OutText(BSTR* p) { VARIANT v; v.vt = VT_BSTR | VT_BYREF; v.pbstrVal = p; return v; }
 
 // ----------------------------------------------- the add-on's host objects
 
@@ -291,10 +270,7 @@ std::vector<std::pair<std::string, UINT>> Frame::Items(UINT menuID) const
 
 HRESULT Frame::GetMenuBar(LONG* phMenu)
 {
-    if (!Log().Call("GetMenuBar", "GetMenuBar"))
-        return E_FAIL;
-    *phMenu = static_cast<LONG>(reinterpret_cast<LONG_PTR>(menuBar));
-    return S_OK;
+    return Answer("GetMenuBar", phMenu, static_cast<LONG>(reinterpret_cast<LONG_PTR>(menuBar)));
 }
 
 HRESULT Frame::GetMenuPosition(LONG menuID, LONG itemID, LONG* pos)
@@ -321,11 +297,7 @@ HRESULT Frame::GetStatusBar(IDispatch** pp)
     return Log().Call("GetStatusBar", "GetStatusBar") ? Give(&statusBar, pp) : E_FAIL;
 }
 
-void* Frame::Extra(REFIID riid)
-{
-    void* p = nullptr;
-    return SUCCEEDED(events.QueryInterface(riid, &p)) ? p : nullptr;
-}
+void* Frame::Extra(REFIID riid) { return events.Container(riid); }
 
 HRESULT Application::GetFrame(IDispatch** pp)
 {
@@ -333,11 +305,7 @@ HRESULT Application::GetFrame(IDispatch** pp)
     return Log().Call("GetFrame", "GetFrame") ? Give(&frame, pp) : E_FAIL;
 }
 
-void* Application::Extra(REFIID riid)
-{
-    void* p = nullptr;
-    return SUCCEEDED(events.QueryInterface(riid, &p)) ? p : nullptr;
-}
+void* Application::Extra(REFIID riid) { return events.Container(riid); }
 
 HRESULT Service::GetApplication(IDispatch** pp)
 {
@@ -345,13 +313,10 @@ HRESULT Service::GetApplication(IDispatch** pp)
     return Log().Call("GetApplication", "GetApplication") ? Give(&application, pp) : E_FAIL;
 }
 
-HRESULT Service::GetCommandIDBase(LONG* p)
-{
-    if (!Log().Call("GetCommandIDBase", "GetCommandIDBase"))
-        return E_FAIL;
-    *p = commandBase;
-    return S_OK;
-}
+HRESULT Service::GetCommandIDBase(LONG* p) { return Answer("GetCommandIDBase", p, commandBase); }
+HRESULT Service::IsActive(LONG* p) { return Answer("IsActive", p, active); }
+HRESULT Service::SetReady(LONG b) { return Answer("SetReady", &ready, b); }
+void* Service::Extra(REFIID riid) { return events.Container(riid); }
 
 HRESULT Service::GetCurrentUser(BSTR* pUser, BSTR* pPath)
 {
@@ -360,28 +325,6 @@ HRESULT Service::GetCurrentUser(BSTR* pUser, BSTR* pPath)
     *pUser = Wide(user);
     *pPath = Wide(dataFile);
     return S_OK;
-}
-
-HRESULT Service::IsActive(LONG* p)
-{
-    if (!Log().Call("IsActive", "IsActive"))
-        return E_FAIL;
-    *p = active;
-    return S_OK;
-}
-
-HRESULT Service::SetReady(LONG b)
-{
-    if (!Log().Call("SetReady " + std::to_string(b), "SetReady"))
-        return E_FAIL;
-    ready = b;
-    return S_OK;
-}
-
-void* Service::Extra(REFIID riid)
-{
-    void* p = nullptr;
-    return SUCCEEDED(events.QueryInterface(riid, &p)) ? p : nullptr;
 }
 
 bool Service::AllReleased() const

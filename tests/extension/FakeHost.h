@@ -144,6 +144,8 @@ public:
     int advises = 0;
     // Arguments in parameter order; returns Invoke's result.
     HRESULT Fire(DISPID dispid, std::vector<VARIANT> args);
+    // The container side, for the owner's QueryInterface.
+    void* Container(REFIID riid);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }

@@ -296,8 +296,10 @@ TEST_F(AddOnRegistration, AFailingTypeLibraryRegistrationLeavesTheAddOnsAlone)
                                   tlb.data(), got));
     ASSERT_TRUE(::EndUpdateResourceA(hUpdate, FALSE));
 
+    CWinApp* app = AfxGetApp();
     Module other = LoadModule(copy);
     ASSERT_NE(nullptr, other.handle);
+    EXPECT_EQ(app, AfxGetApp()) << "a second module's application object stays aside";
     EXPECT_EQ(static_cast<HRESULT>(0x80040200), other.Register());
     EXPECT_TRUE(Log().calls.empty());
     EXPECT_TRUE(manager.entries.empty());
@@ -308,6 +310,20 @@ TEST_F(AddOnRegistration, AFailingTypeLibraryRegistrationLeavesTheAddOnsAlone)
 }
 
 // ------------------------------------------------- class objects and count
+
+// Loaded into a program without an application object, the module's own
+// serves the process, with the module's settings key.
+TEST(ApplicationObject, TheModulesSettingsKeyIsSetWhenItLoads)
+{
+    ASSERT_NE(nullptr, Ocx().handle);
+    CWinApp* app = AfxGetApp();
+    ASSERT_NE(nullptr, app);
+    EXPECT_STREQ("Norvane", app->m_pszRegistryKey);
+    EXPECT_STREQ("TessalyExt", app->m_pszProfileName);
+    EXPECT_TRUE(app->WriteProfileString("", "ProbeValue", "x"));
+    EXPECT_EQ("x", Value(kSettings, "ProbeValue", HKEY_CURRENT_USER));
+    app->WriteProfileString("", "ProbeValue", nullptr);
+}
 
 TEST(ClassObjects, EachClassHasOneAndTheCountFollowsEveryObjectAndLock)
 {
