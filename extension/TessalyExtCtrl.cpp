@@ -69,9 +69,15 @@ void CTessalyExtCtrl::OnSetClientSite()
 
 int CTessalyExtCtrl::OnCreate()
 {
-    // Without its view the control still stands, showing its own picture.
-    if (m_dlgMain.Create(this))
+    // The view fills the control; without it the control still stands,
+    // showing its own picture.
+    if (m_dlgMain.Create(this)) {
+        CRect rc;
+        GetClientRect(rc);
+        m_dlgMain.MoveWindow(0, 0, rc.Width(), rc.Height(), TRUE);
+        m_dlgMain.ShowWindow(SW_SHOW);
         m_dlgMain.SetFocus();
+    }
     if (!m_pSink)
         return 0;
     m_pSink->SetView(this);
