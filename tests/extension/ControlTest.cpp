@@ -301,7 +301,20 @@ protected:
         }
         EXPECT_EQ(site.hwnd, ::GetParent(hwnd));
         EXPECT_TRUE(::IsWindowVisible(hwnd));
+        ExpectViewFills(hwnd);
         return hwnd;
+    }
+    // The memo view, once the control has one, is shown over the whole control.
+    static void ExpectViewFills(HWND hwnd)
+    {
+        RECT client, view;
+        ::GetClientRect(hwnd, &client);
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            EXPECT_TRUE(::IsWindowVisible(child));
+            ::GetWindowRect(child, &view);
+            ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&view), 2);
+            EXPECT_TRUE(::EqualRect(&client, &view));
+        }
     }
     void Destroy()
     {
@@ -434,6 +447,7 @@ TEST_F(Hosted, FollowsTheContainersRectanglesAndTakesTheFocus)
     EXPECT_EQ(10, rc.left);
     EXPECT_EQ(200, rc.right - rc.left);
     EXPECT_EQ(100, rc.bottom - rc.top);
+    ExpectViewFills(hwnd);
     EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
     EXPECT_FALSE(::IsWindow(hwnd));
     inPlace->Release();
