@@ -25,11 +25,7 @@ bool HostLog::Called(const std::string& entry) const
 
 std::string Narrow(BSTR bstr)
 {
-    int cch = static_cast<int>(::SysStringLen(bstr));
-    std::string s(static_cast<size_t>(cch) * 2 + 1, '\0');
-    int n = ::WideCharToMultiByte(CP_ACP, 0, bstr, cch, &s[0], static_cast<int>(s.size()), nullptr, nullptr);
-    s.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return s;
+    return static_cast<const char*>(AfxBSTRToString(bstr));
 }
 
 std::string Ansi(const char* utf8)
@@ -46,10 +42,7 @@ namespace {
 
 BSTR Wide(const std::string& s)
 {
-    int cch = ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    BSTR b = ::SysAllocStringLen(nullptr, static_cast<UINT>(cch - 1));
-    ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, b, cch);
-    return b;
+    return AfxAllocBSTR(s.c_str());
 }
 
 HRESULT Give(IDispatch* p, IDispatch** pp)
