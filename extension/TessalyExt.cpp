@@ -158,6 +158,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     if (dwReason == DLL_PROCESS_ATTACH) {
         theApp.m_hInstance = hInstance;
         ::DisableThreadLibraryCalls(hInstance);
+        // Where the module's application object serves the process, the
+        // module's resources come first, before the host program's.
+        if (AfxGetApp() == &theApp)
+            AfxSetResourceHandle(hInstance);
+    } else if (dwReason == DLL_PROCESS_DETACH && AfxGetResourceHandle() == hInstance) {
+        AfxSetResourceHandle(nullptr);
     }
     return TRUE;
 }

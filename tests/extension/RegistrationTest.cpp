@@ -320,6 +320,7 @@ TEST(ApplicationObject, TheModulesSettingsKeyIsSetWhenItLoads)
     ASSERT_NE(nullptr, app);
     EXPECT_STREQ("Norvane", app->m_pszRegistryKey);
     EXPECT_STREQ("TessalyExt", app->m_pszProfileName);
+    EXPECT_EQ(Ocx().handle, AfxGetResourceHandle());   // its resources before the program's
     EXPECT_TRUE(app->WriteProfileString("", "ProbeValue", "x"));
     EXPECT_EQ("x", Value(kSettings, "ProbeValue", HKEY_CURRENT_USER));
     app->WriteProfileString("", "ProbeValue", nullptr);
