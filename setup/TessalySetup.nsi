@@ -66,12 +66,13 @@ Function RemovePrevious
   ${EndIf}
   DetailPrint "以前のインストールを削除しています: $1"
   ; _?= keeps the uninstaller in place, so that ExecWait waits for it; it
-  ; must come last and unquoted, spaces and all.
+  ; must come last and unquoted, spaces and all. It cannot remove itself and
+  ; its folder, which is done here.
   ExecWait '"$1\Uninstall.exe" /S _?=$1' $0
-  Delete "$1\Uninstall.exe"
-  ${If} $1 != $INSTDIR
-    RMDir "$1"
-  ${EndIf}
+  StrCpy $R6 $INSTDIR
+  StrCpy $INSTDIR $1
+  Call RemoveFiles
+  StrCpy $INSTDIR $R6
 FunctionEnd
 
 ; Undoes whatever this run did; the user's files in the folder stay.
