@@ -33,6 +33,9 @@ AllowSkipFiles off
 
 !define MUI_ABORTWARNING
 !define MUI_UNABORTWARNING
+; The steps stay on screen until the user goes on.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
 !define MUI_WELCOMEPAGE_TEXT "$(DescWelcome)"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
