@@ -10,9 +10,9 @@ import argparse
 import os
 import shutil
 import struct
-import subprocess
 import sys
-import tempfile
+
+from setup_support import Checks, Wine
 
 SETTINGS = r"HKCU\Software\Norvane\TessalyExt"
 COMPANY = r"HKCU\Software\Norvane"
@@ -21,57 +21,6 @@ UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
 PROGID = r"HKCR\TESSALYEXT.TessalyExtCtrl.1\CLSID"
 DEFAULT_DIR = r"C:\Program Files\Norvane\Tessaly"
 OTHER_DIR = r"C:\Apps\Tessaly"
-
-
-class Checks:
-    def __init__(self):
-        self.failures = []
-
-    def expect(self, ok, what):
-        print(("ok    " if ok else "FAIL  ") + what, flush=True)
-        if not ok:
-            self.failures.append(what)
-
-
-class Wine:
-    def __init__(self, prefix):
-        self.prefix = prefix
-        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-                        LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8")
-
-    def run(self, *args, timeout=60):
-        # Output goes through a file: a pipe would stay open in any service
-        # process that Wine starts on the way, and reading it would never end.
-        with tempfile.TemporaryFile() as out:
-            p = subprocess.run(["wine", *args], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                               stderr=subprocess.DEVNULL, timeout=timeout)
-            out.seek(0)
-            return p.returncode, out.read().decode("cp932", "replace")
-
-    def path(self, win):
-        """The Unix path of a C: path."""
-        return os.path.join(self.prefix, "drive_c", *win[3:].split("\\"))
-
-    def values(self, key):
-        """The values of a registry key as a dict, or None when it is absent."""
-        rc, out = self.run("reg", "query", key)
-        if rc != 0:
-            return None
-        values = {}
-        for line in out.splitlines():
-            parts = line.strip().split("    ")
-            if len(parts) >= 2 and parts[1].startswith("REG_"):
-                values[parts[0]] = parts[2] if len(parts) > 2 else ""
-        return values
-
-    def start(self):
-        # One server for the whole test spares a start-up at every call.
-        subprocess.run(["wineserver", "-p"], env=self.env)
-        subprocess.run(["wine", "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-
-    def stop(self):
-        subprocess.run(["wineserver", "-k"], env=self.env)
 
 
 def bitmap_size(path):
@@ -101,9 +50,8 @@ def check_installed(t, wine, folder, ocx):
     t.expect(uninstall.get("UninstallString") == '"' + folder + r'\Uninstall.exe"',
              "Add/Remove Programs entry: " + repr(uninstall.get("UninstallString")))
     if ocx:
-        clsid = (wine.values(PROGID) or {}).get("(既定)", (wine.values(PROGID) or {}).get("(Default)"))
-        server = wine.values("HKCR\\CLSID\\%s\\InprocServer32" % clsid) if clsid else None
-        default = server and (server.get("(既定)") or server.get("(Default)"))
+        clsid = wine.default_value(PROGID)
+        default = wine.default_value("HKCR\\CLSID\\%s\\InprocServer32" % clsid) if clsid else None
         t.expect(default is not None and default.lower() == (folder + r"\TessalyExt.ocx").lower(),
                  "control registered from the installed module: " + repr(default))
 
@@ -123,24 +71,10 @@ def main():
     ap.add_argument("--ocx", action="store_true")
     a = ap.parse_args()
 
-    # A prefix of this test's own, copied from the build tree's.
-    prefix = os.path.join(a.work, "wineprefix")
-    shutil.rmtree(a.work, ignore_errors=True)
-    os.makedirs(a.work)
-    shutil.copytree(a.prefix, prefix, symlinks=True)
-    shutil.copy(a.setup, os.path.join(prefix, "drive_c", "TessalySetup.exe"))
-    shutil.copy(a.bad_control_setup, os.path.join(prefix, "drive_c", "BadControlSetup.exe"))
-    xvfb = None
-    if not os.environ.get("DISPLAY"):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        os.environ["DISPLAY"] = ":" + os.read(r, 16).decode().strip()
-        os.close(r)
-    wine = Wine(prefix)
+    wine = Wine(a.prefix, a.work)
+    shutil.copy(a.setup, wine.path(r"C:\TessalySetup.exe"))
+    shutil.copy(a.bad_control_setup, wine.path(r"C:\BadControlSetup.exe"))
     t = Checks()
-    wine.start()
     try:
         # Without the HotSync Manager's libraries Ravelin cannot start: the
         # setup fails and takes back everything it did.
@@ -164,14 +98,6 @@ def main():
         t.expect(rc == 0, "first setup (exit %d)" % rc)
         check_installed(t, wine, DEFAULT_DIR, a.ocx)
 
-        # The user's HotSync folder with data, backup and archive files.
-        hotsync = wine.path(r"C:\Palm\Taro\Tessaly")
-        os.makedirs(hotsync)
-        user_files = [os.path.join(hotsync, n) for n in ("record.dat", "record.BAK", "Unfiled.ARC")]
-        for f in user_files:
-            with open(f, "wb") as out:
-                out.write(b"user data")
-
         # The second setup, into another folder, replaces the first whole.
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S", "/D=" + OTHER_DIR)
         t.expect(rc == 0, "second setup into another folder (exit %d)" % rc)
@@ -180,12 +106,26 @@ def main():
         conduits = wine.run("reg", "query", r"HKCU\Software\HotSync\Conduits")[1]
         t.expect(conduits.count("Vqxa") == 1, "one conduit entry")
 
-        # A HotSync folder inside the install folder stays too.
-        inside = wine.path(OTHER_DIR + r"\Hanako\Tessaly\record.dat")
-        os.makedirs(os.path.dirname(inside))
-        with open(inside, "wb") as out:
-            out.write(b"user data")
-        user_files.append(inside)
+        # A HotSync operation through the registered conduit makes the user's
+        # data file and backup; an archive and a HotSync folder inside the
+        # install folder stand beside them.
+        bin_dir = "Z:" + os.path.abspath(a.bin).replace("/", "\\")
+        os.makedirs(wine.path(r"C:\Palm\Taro"))
+        rc, _ = wine.run(bin_dir + r"\handheld.exe", r"C:\hh", "create", "--password", "pw")
+        rc2, _ = wine.run(bin_dir + r"\handheld.exe", r"C:\hh", "add", "--password", "pw", stdin="メモ".encode())
+        t.expect(rc == 0 and rc2 == 0, "handheld made")
+        rc, log = wine.run(bin_dir + r"\hotsync.exe", "sync", "--user", "Taro", "--handheld", r"C:\hh", "--desktop",
+                           r"C:\Palm")
+        t.expect(rc == 0, "HotSync through the installed conduit (exit %d) %s" % (rc, log.strip()))
+        user_files = [wine.path(r"C:\Palm\Taro\Tessaly" + "\\" + n) for n in ("record.dat", "record.BAK")]
+        for f, text in ((r"C:\Palm\Taro\Tessaly\Unfiled.ARC", b"archive"),
+                        (OTHER_DIR + r"\Hanako\Tessaly\record.dat", b"user data")):
+            os.makedirs(os.path.dirname(wine.path(f)), exist_ok=True)
+            with open(wine.path(f), "wb") as out:
+                out.write(text)
+            user_files.append(wine.path(f))
+        kept = {f: open(f, "rb").read() if os.path.isfile(f) else None for f in user_files}
+        t.expect(None not in kept.values(), "user files present")
 
         # The uninstaller runs from a copy, so that it can remove itself from
         # the folder, and a second time from the same copy.
@@ -196,12 +136,10 @@ def main():
             for name in installed_files(True):
                 t.expect(not os.path.exists(wine.path(OTHER_DIR + "\\" + name)), "removed " + name)
             check_gone(t, wine, "uninstall %d" % n)
-            for f in user_files:
-                t.expect(open(f, "rb").read() == b"user data", "user file kept: " + f)
+            for f, data in kept.items():
+                t.expect(os.path.isfile(f) and open(f, "rb").read() == data, "user file kept: " + f)
     finally:
-        wine.stop()
-        if xvfb:
-            xvfb.terminate()
+        wine.close()
     if t.failures:
         print("%d check(s) failed" % len(t.failures))
         return 1
