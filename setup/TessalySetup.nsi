@@ -71,7 +71,8 @@ Function RemovePrevious
   ; _?= keeps the uninstaller in place, so that ExecWait waits for it; it
   ; must come last and unquoted, spaces and all. It cannot remove itself and
   ; its folder, which is done here.
-  ExecWait '"$1\Uninstall.exe" /S _?=$1' $0
+  ; /KEEPSETTINGS: the view's layout outlives an upgrade.
+  ExecWait '"$1\Uninstall.exe" /S /KEEPSETTINGS _?=$1' $0
   StrCpy $R6 $INSTDIR
   StrCpy $INSTDIR $1
   Call RemoveFiles
@@ -225,8 +226,16 @@ Section "Uninstall"
   ${EndIf}
 
   Call un.RemoveFiles
-  ; The add-on's settings (the folder, the view's layout) go with it.
-  DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ; The add-on's settings (the folder, the view's layout) go with it, unless
+  ; a new setup is replacing this installation.
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/KEEPSETTINGS" $R1
+  ${If} ${Errors}
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ${Else}
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "InstallPath"
+  ${EndIf}
   DeleteRegKey /ifempty HKCU "Software\${COMPANY}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DetailPrint "$(MsgUserData)"

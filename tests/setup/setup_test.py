@@ -97,12 +97,15 @@ def main():
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S")
         t.expect(rc == 0, "first setup (exit %d)" % rc)
         check_installed(t, wine, DEFAULT_DIR, a.ocx)
+        # The view's layout, as the control keeps it.
+        wine.run("reg", "add", SETTINGS, "/v", "Tab", "/t", "REG_DWORD", "/d", "3", "/f")
 
         # The second setup, into another folder, replaces the first whole.
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S", "/D=" + OTHER_DIR)
         t.expect(rc == 0, "second setup into another folder (exit %d)" % rc)
         t.expect(not os.path.exists(wine.path(r"C:\Program Files\Norvane")), "first installation removed")
         check_installed(t, wine, OTHER_DIR, a.ocx)
+        t.expect((wine.values(SETTINGS) or {}).get("Tab") == "0x3", "the view's layout outlives the upgrade")
         conduits = wine.run("reg", "query", r"HKCU\Software\HotSync\Conduits")[1]
         t.expect(conduits.count("Vqxa") == 1, "one conduit entry")
 
