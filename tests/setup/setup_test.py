@@ -4,7 +4,12 @@ their own and checks what they leave behind: the files, InstallPath, the
 Conduit Manager's entry for "Vqxa", the control's registration, the entry in
 Add/Remove Programs, and the user's HotSync folders.
 
-usage: setup_test.py --setup EXE --bad-control-setup EXE --bin DIR --prefix PREFIX --work DIR [--ocx]
+usage: setup_test.py --setup EXE --bad-control-setup EXE --bin DIR --prefix PREFIX --work DIR
+                     [--ocx [--addon-manager DLL]]
+
+--ocx: the setup carries the control; --addon-manager: Palm Desktop's add-on
+manager (the stand-in) to register in the prefix first, so that the control's
+add-on entry can be checked.
 """
 import argparse
 import os
@@ -19,6 +24,7 @@ COMPANY = r"HKCU\Software\Norvane"
 ENTRY = r"HKCU\Software\HotSync\Conduits\Vqxa"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
 PROGID = r"HKCR\TESSALYEXT.TessalyExtCtrl.1\CLSID"
+ADDON = r"HKCU\Software\PalmDesktopStandIn\AddOns\Tessaly"   # kept by Palm Desktop's stand-in
 DEFAULT_DIR = r"C:\Program Files\Norvane\Tessaly"
 OTHER_DIR = r"C:\Apps\Tessaly"
 
@@ -35,7 +41,7 @@ def installed_files(ocx):
     return files + (["TessalyExt.ocx"] if ocx else [])
 
 
-def check_installed(t, wine, folder, ocx):
+def check_installed(t, wine, folder, ocx, addon):
     for name in installed_files(ocx):
         t.expect(os.path.isfile(wine.path(folder + "\\" + name)), "installed " + folder + "\\" + name)
     t.expect(bitmap_size(wine.path(folder + r"\TessalyExt32.bmp")) == (32, 32), "large picture 32x32")
@@ -54,10 +60,16 @@ def check_installed(t, wine, folder, ocx):
         default = wine.default_value("HKCR\\CLSID\\%s\\InprocServer32" % clsid) if clsid else None
         t.expect(default is not None and default.lower() == (folder + r"\TessalyExt.ocx").lower(),
                  "control registered from the installed module: " + repr(default))
+    if addon:
+        # The control found InstallPath when it registered with Palm Desktop.
+        entry = wine.values(ADDON) or {}
+        for value, name in (("Description", "TessalyExt.html"), ("LargeBitmap", "TessalyExt32.bmp"),
+                            ("SmallBitmap", "TessalyExt16.bmp")):
+            t.expect(entry.get(value) == folder + "\\" + name, "add-on entry's %s: %r" % (value, entry.get(value)))
 
 
 def check_gone(t, wine, what):
-    for key in (COMPANY, ENTRY, UNINSTALL, PROGID):
+    for key in (COMPANY, ENTRY, UNINSTALL, PROGID, ADDON):
         t.expect(wine.values(key) is None, what + ": no key " + key)
 
 
@@ -69,6 +81,7 @@ def main():
     ap.add_argument("--prefix", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--ocx", action="store_true")
+    ap.add_argument("--addon-manager")
     a = ap.parse_args()
 
     wine = Wine(a.prefix, a.work)
@@ -86,6 +99,11 @@ def main():
         # The host's libraries, where the system's loader finds them.
         for dll in ("CONDMGR.dll", "HSAPI.dll"):
             shutil.copy(os.path.join(a.bin, dll), wine.path(r"C:\windows\system32" + "\\" + dll))
+        addon = bool(a.ocx and a.addon_manager)
+        if addon:
+            shutil.copy(a.addon_manager, wine.path(r"C:\windows\system32\PalmAddOn.dll"))
+            rc, _ = wine.run("regsvr32", "/s", r"C:\windows\system32\PalmAddOn.dll")
+            t.expect(rc == 0, "Palm Desktop's add-on manager registered (exit %d)" % rc)
 
         # A control that cannot register: the conduit's registration is taken
         # back with the rest.
@@ -96,7 +114,7 @@ def main():
 
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S")
         t.expect(rc == 0, "first setup (exit %d)" % rc)
-        check_installed(t, wine, DEFAULT_DIR, a.ocx)
+        check_installed(t, wine, DEFAULT_DIR, a.ocx, addon)
         # The view's layout, as the control keeps it.
         wine.run("reg", "add", SETTINGS, "/v", "Tab", "/t", "REG_DWORD", "/d", "3", "/f")
 
@@ -104,7 +122,7 @@ def main():
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S", "/D=" + OTHER_DIR)
         t.expect(rc == 0, "second setup into another folder (exit %d)" % rc)
         t.expect(not os.path.exists(wine.path(r"C:\Program Files\Norvane")), "first installation removed")
-        check_installed(t, wine, OTHER_DIR, a.ocx)
+        check_installed(t, wine, OTHER_DIR, a.ocx, addon)
         t.expect((wine.values(SETTINGS) or {}).get("Tab") == "0x3", "the view's layout outlives the upgrade")
         conduits = wine.run("reg", "query", r"HKCU\Software\HotSync\Conduits")[1]
         t.expect(conduits.count("Vqxa") == 1, "one conduit entry")
