@@ -6,6 +6,14 @@ import shutil
 import subprocess
 import tempfile
 
+# The keys that an installation writes.
+SETTINGS = r"HKCU\Software\Norvane\TessalyExt"
+COMPANY = r"HKCU\Software\Norvane"
+ENTRY = r"HKCU\Software\HotSync\Conduits\Vqxa"
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
+PROGID = r"HKCR\TESSALYEXT.TessalyExtCtrl.1\CLSID"
+ADDON = r"HKCU\Software\PalmDesktopStandIn\AddOns\Tessaly"   # kept by Palm Desktop's stand-in
+
 
 class Checks:
     def __init__(self):
@@ -42,8 +50,9 @@ class Wine:
         subprocess.run(["wine", "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
 
-    def run(self, *args, stdin=b"", timeout=60):
-        """Exit status and standard output (code page 932) of a program."""
+    def run(self, *args, stdin=b"", timeout=60, encoding="cp932"):
+        """Exit status and standard output of a program (Wine's own programs
+        write code page 932; our tools write UTF-8)."""
         # Output goes through a file: a pipe would stay open in any service
         # process that Wine starts on the way, and reading it would never end.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as inp:
@@ -52,7 +61,7 @@ class Wine:
             p = subprocess.run(["wine", *args], env=self.env, stdin=inp, stdout=out, stderr=subprocess.DEVNULL,
                                timeout=timeout)
             out.seek(0)
-            return p.returncode, out.read().decode("cp932", "replace")
+            return p.returncode, out.read().decode(encoding, "replace")
 
     def path(self, win):
         """The Unix path of a C: path."""
@@ -78,3 +87,8 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.env)
         if self.xvfb:
             self.xvfb.terminate()
+
+
+def check_gone(t, wine, what):
+    for key in (COMPANY, ENTRY, UNINSTALL, PROGID, ADDON):
+        t.expect(wine.values(key) is None, what + ": no key " + key)

@@ -17,14 +17,8 @@ import shutil
 import struct
 import sys
 
-from setup_support import Checks, Wine
+from setup_support import ADDON, ENTRY, PROGID, SETTINGS, UNINSTALL, Checks, Wine, check_gone
 
-SETTINGS = r"HKCU\Software\Norvane\TessalyExt"
-COMPANY = r"HKCU\Software\Norvane"
-ENTRY = r"HKCU\Software\HotSync\Conduits\Vqxa"
-UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
-PROGID = r"HKCR\TESSALYEXT.TessalyExtCtrl.1\CLSID"
-ADDON = r"HKCU\Software\PalmDesktopStandIn\AddOns\Tessaly"   # kept by Palm Desktop's stand-in
 DEFAULT_DIR = r"C:\Program Files\Norvane\Tessaly"
 OTHER_DIR = r"C:\Apps\Tessaly"
 
@@ -66,11 +60,6 @@ def check_installed(t, wine, folder, ocx, addon):
         for value, name in (("Description", "TessalyExt.html"), ("LargeBitmap", "TessalyExt32.bmp"),
                             ("SmallBitmap", "TessalyExt16.bmp")):
             t.expect(entry.get(value) == folder + "\\" + name, "add-on entry's %s: %r" % (value, entry.get(value)))
-
-
-def check_gone(t, wine, what):
-    for key in (COMPANY, ENTRY, UNINSTALL, PROGID, ADDON):
-        t.expect(wine.values(key) is None, what + ": no key " + key)
 
 
 def main():
