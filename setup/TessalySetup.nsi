@@ -67,7 +67,7 @@ Function RemovePrevious
   ${OrIfNot} ${FileExists} "$1\Uninstall.exe"
     Return
   ${EndIf}
-  DetailPrint "以前のインストールを削除しています: $1"
+  DetailPrint "$(StatusRemovingPrevious)"
   ; _?= keeps the uninstaller in place, so that ExecWait waits for it; it
   ; must come last and unquoted, spaces and all. It cannot remove itself and
   ; its folder, which is done here.
@@ -154,7 +154,7 @@ Section "Tessaly"
   !insertmacro InstallFolder $2
   WriteRegStr HKCU "${SETTINGS_KEY}" "InstallPath" $2
 
-  DetailPrint "HotSync コンジットを登録しています..."
+  DetailPrint "$(StatusConduit)"
   ClearErrors
   ExecWait '"$INSTDIR\Ravelin.exe" -f ${INI} -i' $0
   ${If} ${Errors}
@@ -176,7 +176,7 @@ Section "Tessaly"
   StrCpy $ConduitRegistered 1
 
 !ifdef OCX
-  DetailPrint "Palm Desktop アドオンを登録しています..."
+  DetailPrint "$(StatusControl)"
   StrCpy $ControlTried 1
   ClearErrors
   ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\TessalyExt.ocx"' $0
@@ -205,7 +205,7 @@ SectionEnd
 ; user's HotSync folders, data files, archives or backups.
 Section "Uninstall"
   ${If} ${FileExists} "$INSTDIR\Ravelin.exe"
-    DetailPrint "HotSync コンジットの登録を解除しています..."
+    DetailPrint "$(StatusUnConduit)"
     ClearErrors
     ExecWait '"$INSTDIR\Ravelin.exe" -f ${INI} -u' $0
     ${If} ${Errors}
@@ -215,7 +215,7 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   ${If} ${FileExists} "$INSTDIR\TessalyExt.ocx"
-    DetailPrint "Palm Desktop アドオンの登録を解除しています..."
+    DetailPrint "$(StatusUnControl)"
     ClearErrors
     ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\TessalyExt.ocx"' $0
     ${If} ${Errors}
