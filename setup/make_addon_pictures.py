@@ -8,8 +8,8 @@ usage: make_addon_pictures.py OUTPUT_DIR
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cmake"))
-from bmp import write_bmp  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from imagefiles import write_bmp  # noqa: E402
 
 GREY, WHITE, DARK = (0xC0, 0xC0, 0xC0), (0xFF, 0xFF, 0xFF), (0x30, 0x30, 0x30)
 LINE, GOLD, SHADE = (0x80, 0xA0, 0xE0), (0xE0, 0xB0, 0x20), (0x90, 0x70, 0x10)

@@ -7,8 +7,8 @@ usage: make_bitmaps.py OUTPUT_DIR
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake"))
-from bmp import write_bmp  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from imagefiles import write_bmp  # noqa: E402
 
 GREY, BLUE, GREEN, RED, DARK = (0xC0, 0xC0, 0xC0), (0x20, 0x40, 0xC0), (0x20, 0x90, 0x30), (0xC0, 0x20, 0x20), (0x30, 0x30, 0x30)
 W = H = 20
