@@ -79,6 +79,18 @@ class Wine:
                 values[parts[0]] = parts[2] if len(parts) > 2 else ""
         return values
 
+    def mentions(self, word):
+        """The lines of the registry (the whole machine's and the user's) that
+        name WORD, without regard to case."""
+        found = []
+        for root in ("HKLM", "HKCU"):
+            with tempfile.TemporaryDirectory() as tmp:
+                out = os.path.join(tmp, "export.reg")
+                rc, _ = self.run("reg", "export", root, "Z:" + out.replace("/", "\\"), "/y")
+                text = open(out, "rb").read().decode("utf-16", "replace") if rc == 0 else "<no export>"
+                found += [line for line in text.splitlines() if word.lower() in line.lower()]
+        return found
+
     def default_value(self, key):
         values = self.values(key) or {}
         return values.get("(既定)", values.get("(Default)"))

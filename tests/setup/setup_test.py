@@ -100,6 +100,8 @@ def main():
         t.expect(rc != 0, "setup fails when the control cannot register (exit %d)" % rc)
         t.expect(not os.path.exists(wine.path(r"C:\Program Files\Norvane")), "no folder left behind")
         check_gone(t, wine, "failed registration")
+        left = wine.mentions("Tessaly")
+        t.expect(not left, "after the failure the registry names Tessaly nowhere: %r" % left[:5])
 
         rc, _ = wine.run(r"C:\TessalySetup.exe", "/S")
         t.expect(rc == 0, "first setup (exit %d)" % rc)
@@ -146,6 +148,8 @@ def main():
             for name in installed_files(True):
                 t.expect(not os.path.exists(wine.path(OTHER_DIR + "\\" + name)), "removed " + name)
             check_gone(t, wine, "uninstall %d" % n)
+            left = wine.mentions("Tessaly")
+            t.expect(not left, "the registry names Tessaly nowhere: %r" % left[:5])
             for f, data in kept.items():
                 t.expect(os.path.isfile(f) and open(f, "rb").read() == data, "user file kept: " + f)
     finally:
