@@ -20,7 +20,8 @@ import sys
 from setup_support import ADDON, ENTRY, PROGID, SETTINGS, UNINSTALL, Checks, Wine, check_gone
 
 DEFAULT_DIR = r"C:\Program Files\Norvane\Tessaly"
-OTHER_DIR = r"C:\Apps\Tessaly"
+# A Japanese folder whose name holds the trail byte of a backslash (表 is 0x95 0x5C).
+OTHER_DIR = r"C:\表示\Tessaly"
 
 
 def bitmap_size(path):
