@@ -232,12 +232,15 @@ TEST_F(Sink, EventsReachTheViewWithTheirArguments)
             a.In(LONG(matchCase == 1 ? 0 : 1));
         });
     container->FireFindGoTo(7, true);
-    LONG* out8 = nullptr;
-    ASSERT_EQ(S_OK, Fire(evQuery8, [&](EventArgs& a) {
-        a.In(LONG(3));
-        out8 = a.OutLong();
-        *out8 = -1;
-    }));
+    LONG *out8 = nullptr, answer8 = -1;
+    container->Fire(
+        EventSet::Service, evQuery8,
+        [&](EventArgs& a) {
+            a.In(LONG(3));
+            *(out8 = a.OutLong()) = -1;
+        },
+        [&](EventArgs&) { return answer8 = *out8, true; });
+    EXPECT_EQ(0, answer8);
     EXPECT_EQ((std::vector<std::string>{"Open Taro C:\\Palm\\Taro\\Vqxa\\record.dat", "Save",
                                         "PreTranslate 260 76 536870912 5 6 7", "FindStart Abc 1 0",
                                         "FindStart Abc 0 1", "FindGoTo 7 1"}),
