@@ -5,8 +5,10 @@ light grey (0xC0C0C0), which the dialog maps to the button face colour.
 usage: make_bitmaps.py OUTPUT_DIR
 """
 import os
-import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from imagefiles import write_bmp  # noqa: E402
 
 GREY, BLUE, GREEN, RED, DARK = (0xC0, 0xC0, 0xC0), (0x20, 0x40, 0xC0), (0x20, 0x90, 0x30), (0xC0, 0x20, 0x20), (0x30, 0x30, 0x30)
 W = H = 20
@@ -55,20 +57,6 @@ def picture(kind):
     else:
         arrow(px, 15, 8, 19, DARK)
     return px
-
-
-def write_bmp(path, px):
-    row = (W * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(H - 1, -1, -1):
-        line = bytearray()
-        for r, g, b in px[y]:
-            line += bytes((b, g, r))
-        data += line + bytes(row - len(line))
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + data)
 
 
 out = sys.argv[1]
