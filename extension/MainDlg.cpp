@@ -206,8 +206,11 @@ void CMainDlg::OnPaint()
 void CMainDlg::SetView(int nTab)
 {
     static const int views[] = {LVS_REPORT, LVS_ICON, LVS_SMALLICON};
-    if (nTab >= 0 && nTab < 3 && m_list.m_hWnd)
+    if (nTab >= 0 && nTab < 3 && m_list.m_hWnd) {
         m_list.SetViewEx(views[nTab]);
+        // The old view's pixels must not stay behind the new one's.
+        m_list.RedrawWindow(nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
 }
 
 void CMainDlg::Activate(BOOL bActive)
@@ -391,7 +394,7 @@ void CMainDlg::RefillList(int nSelectIndex)
     if (!m_bFileOpen) {
         // Nothing listed and nothing previewed; the stored choices stay.
         m_list.SendMessage(WM_SETREDRAW, TRUE);
-        m_list.Invalidate();
+        m_list.RedrawWindow(nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
         m_edtPreview.SetWindowText("");
         if (CWnd* pEdit = GetDlgItem(IDC_EDIT))
             pEdit->EnableWindow(FALSE);
@@ -409,7 +412,7 @@ void CMainDlg::RefillList(int nSelectIndex)
             nFound = n;
     }
     m_list.SendMessage(WM_SETREDRAW, TRUE);
-    m_list.Invalidate();
+    m_list.RedrawWindow(nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 
     if (nFound >= 0) {
         Preview(nSelectIndex);

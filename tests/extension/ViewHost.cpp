@@ -139,7 +139,13 @@ int main(int argc, char** argv)
         h.Pump();
     }
     if (scene == "edit") {
-        Script s({On(Ansi(u8"メモの編集"), [](HWND hDlg) { WriteRect(hDlg); }),
+        hold(500);
+        // Beside the list rather than over it: under Wine a list covered by
+        // another window at the moment of the picture shows blank.
+        Script s({On(Ansi(u8"メモの編集"), [](HWND hDlg) {
+                      ::SetWindowPos(hDlg, nullptr, 500, 380, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                      WriteRect(hDlg);
+                  }),
                   After(4000, [](HWND hDlg) { Click(hDlg, IDCANCEL); })});
         h.view->RunCommand(ID_EDIT_MEMO);
         return 0;
