@@ -349,6 +349,28 @@ TEST_F(ViewTest, ContextMenusOfferTheCategoriesAndFollowTheCommandStates)
     h.view->RefillList(3);   // Bravo bank selected and previewed
     EXPECT_EQ(describe(1), "57635+ 57634+ 57637+ 14+ 57642+ 15+ 16+ sub+ 21 22 20 ");
     EXPECT_EQ(describe(-1), "57642+ 15+ 57637+ ");
+
+    // With the focus in the preview only copying and selecting its text count.
+    HWND hPreview = ::GetDlgItem(h.view->m_hWnd, IDC_MEMO);
+    ::SetFocus(hPreview);
+    ::SendMessageA(hPreview, EM_SETSEL, 0, 0);
+    EXPECT_EQ(h.State(ID_EDIT_COPY_CMD) + h.State(ID_DELETE_MEMO) + h.State(ID_EDIT_PASTE_CMD) + h.State(ID_NEW_MEMO), "1/01/01/00/0");
+    h.view->RunCommand(ID_EDIT_SELECT_ALL_CMD);
+    EXPECT_EQ(h.State(ID_EDIT_COPY_CMD), "1/1");
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    EXPECT_EQ(h.Items().size(), 4u);
+}
+
+TEST_F(ViewTest, ArrowKeysPreviewTheNeighbourOfTheSelection)
+{
+    Open();
+    h.view->RefillList(3);   // Bravo bank, second of four
+    HWND hList = ::GetDlgItem(h.view->m_hWnd, IDC_LIST);
+    const struct { WPARAM key; int previewed; } keys[] = {{VK_DOWN, 0}, {VK_DOWN, 4}, {VK_UP, 0}, {VK_UP, 3}, {VK_HOME, 3}};
+    for (const auto& k : keys) {
+        ::SendMessageA(hList, WM_KEYDOWN, k.key, 0);
+        EXPECT_EQ(h.view->GetCurrentRecord(), k.previewed) << k.key;
+    }
 }
 
 TEST_F(ViewTest, ViewsSwitchWithAltKeysAndTheTabIsRestored)
