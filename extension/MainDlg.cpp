@@ -84,6 +84,8 @@ CMainDlg::CMainDlg()
       m_bModified(FALSE), m_bSaveFailureShown(FALSE), m_bFindMatchCase(FALSE), m_bFindWholeWord(FALSE),
       m_pFindRecord(nullptr), m_bFindEnd(TRUE)
 {
+    for (int i = 0; i < 3; ++i)
+        m_nControlIndex[i] = i;
     m_prefs.m_nCategoryFilter = kAllCategories;
     m_prefs.m_nSelectedIndex = -1;
 }
@@ -228,6 +230,8 @@ void CMainDlg::Activate(BOOL bActive)
 void CMainDlg::OpenDataFile(const CString& strUserName, const CString& strDataFile)
 {
     m_undoList.clear();
+    // The items name records of the table about to be read again.
+    m_list.DeleteAllItems();
     if (strUserName != m_strUserName)
         ClearPassword();
     m_strUserName = strUserName;
@@ -350,22 +354,63 @@ CString CMainDlg::CategoryName(DWORD dwCategory)
     return CString();
 }
 
+void CMainDlg::PrepareItemColumns()
+{
+    // A shown column's control index counts the shown columns of lower id.
+    int ids[3] = {}, visible[3] = {};
+    int shown[3] = {1, 1, 1};
+    if (m_list.GetOrderVisibleArray(ids, visible, 3)) {
+        shown[0] = shown[1] = shown[2] = 0;
+        for (int i = 0; i < 3; ++i)
+            if (visible[i] && ids[i] >= 0 && ids[i] < 3)
+                shown[ids[i]] = 1;
+    }
+    int index = 0;
+    for (int id = 0; id < 3; ++id)
+        m_nControlIndex[id] = shown[id] ? index++ : -1;
+    for (int i = 0; i < 16; ++i)
+        m_strCategoryNames[i] = CategoryName(static_cast<DWORD>(i));
+}
+
 int CMainDlg::AddItem(CTessalyRecord* pRecord)
 {
-    CString strFirst, strSecond;
-    SplitLines(pRecord->GetMemo(), strFirst, strSecond);
+    // The texts come from the record when the list shows them (ItemText),
+    // so an item costs no copies and always shows the record as it is.
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = m_list.GetItemCount();
-    item.pszText = const_cast<LPSTR>(strFirst.GetString());
+    item.pszText = LPSTR_TEXTCALLBACKA;
     item.iImage = 0;
     item.lParam = static_cast<LPARAM>(pRecord->GetIndex());
-    const int n = static_cast<int>(m_list.SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (n >= 0) {
-        m_list.SetItemText(n, ColCategory, CategoryName(pRecord->GetCategory()));
-        m_list.SetItemText(n, ColContent2, strSecond);
+    return static_cast<int>(m_list.SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void CMainDlg::ItemText(int nIndex, int nSubItem, char* pszBuffer, int nMax)
+{
+    if (!pszBuffer || nMax <= 0)
+        return;
+    pszBuffer[0] = '\0';
+    int nColumn = -1;
+    for (int id = 0; id < 3; ++id)
+        if (m_nControlIndex[id] == nSubItem)
+            nColumn = id;
+    CTessalyRecord* pRecord = FindRecord(nIndex, FALSE);
+    if (!pRecord || nColumn < 0)
+        return;
+    CString strFirst, strSecond;
+    const char* pszText = "";
+    if (nColumn == ColCategory) {
+        const DWORD dwCategory = pRecord->GetCategory();
+        pszText = dwCategory < 16 ? m_strCategoryNames[dwCategory].GetString() : "";
+    } else {
+        SplitLines(pRecord->GetMemo(), strFirst, strSecond);
+        pszText = nColumn == ColContent ? strFirst.GetString() : strSecond.GetString();
     }
-    return n;
+    // Cut at a character boundary when the list's buffer is short.
+    const int length = static_cast<int>(std::strlen(pszText));
+    const int n = CutLength(pszText, length, nMax - 1);
+    std::memcpy(pszBuffer, pszText, static_cast<size_t>(std::min(n, length)));
+    pszBuffer[std::min(n, length)] = '\0';
 }
 
 int CMainDlg::FindItem(int nIndex) const
@@ -402,6 +447,7 @@ void CMainDlg::RefillList(int nSelectIndex)
         return;
     }
     m_iterAlpha.SortByAlphabetical();
+    PrepareItemColumns();
     int nFound = -1;
     CGenRecord* pRecord = nullptr;
     for (LONG rc = m_iterAlpha.FindFirst(pRecord, TRUE); rc == 0 && pRecord; rc = m_iterAlpha.FindNext(pRecord, TRUE)) {
@@ -502,6 +548,13 @@ BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     if (!pHdr || pHdr->hwndFrom != m_list.m_hWnd)
         return CResizeDialog::OnNotify(wParam, lParam, pResult);
     switch (pHdr->code) {
+    case LVN_GETDISPINFOA: {
+        NMLVDISPINFOA* pInfo = reinterpret_cast<NMLVDISPINFOA*>(lParam);
+        if (pInfo->item.mask & LVIF_TEXT)
+            ItemText(static_cast<int>(m_list.GetItemData(pInfo->item.iItem)), pInfo->item.iSubItem, pInfo->item.pszText,
+                     pInfo->item.cchTextMax);
+        break;
+    }
     case NM_CLICK: {
         PreviewFirstSelected();
         const NMITEMACTIVATE* pAct = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
@@ -955,6 +1008,7 @@ void CMainDlg::OnPaste()
         return;
 
     const int nCategory = GetCurrentCategory() == kAllCategories ? 0 : GetCurrentCategory();
+    PrepareItemColumns();
     bool bAdded = false;
     const char* p = text.GetString();
     const int length = text.GetLength();
@@ -999,7 +1053,6 @@ void CMainDlg::OnSelectAll()
 void CMainDlg::OnMoveToCategory(int nCategory)
 {
     const int nCurrent = GetCurrentCategory();
-    const CString strName = CategoryName(static_cast<DWORD>(nCategory));
     int n = m_list.GetNextItem(-1, LVNI_SELECTED);
     while (n >= 0) {
         CTessalyRecord* pRecord = FindRecord(static_cast<int>(m_list.GetItemData(n)), TRUE);
@@ -1012,8 +1065,7 @@ void CMainDlg::OnMoveToCategory(int nCategory)
             RemoveItem(n);
             n = m_list.GetNextItem(n - 1, LVNI_SELECTED);
         } else {
-            if (pRecord)
-                m_list.SetItemText(n, ColCategory, strName);
+            m_list.SendMessage(LVM_REDRAWITEMS, n, n);
             n = m_list.GetNextItem(n, LVNI_SELECTED);
         }
     }
@@ -1022,8 +1074,11 @@ void CMainDlg::OnMoveToCategory(int nCategory)
 void CMainDlg::OnHideColumn()
 {
     const int nColumn = m_list.GetLastSelectedColumn();
-    if (nColumn > 0 || (nColumn == 0 && m_list.GetColumnCount() > 1))
+    if (nColumn > 0 || (nColumn == 0 && m_list.GetColumnCount() > 1)) {
         m_list.RemoveColumn(nColumn);
+        PrepareItemColumns();
+        m_list.Invalidate();
+    }
 }
 
 void CMainDlg::OnCategoryChanged()

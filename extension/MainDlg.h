@@ -82,7 +82,12 @@ private:
     // The record with that index; null when there is none (or it is deleted
     // and bSkipDeleted is set).
     NorvaneCommon::CTessalyRecord* FindRecord(int nIndex, BOOL bSkipDeleted);
+    // Before a batch of AddItem: where the columns stand and the category
+    // names, so that each item costs no lookups.
+    void PrepareItemColumns();
     int AddItem(NorvaneCommon::CTessalyRecord* pRecord);
+    // The text of one cell (by control index) of the memo with that index.
+    void ItemText(int nIndex, int nSubItem, char* pszBuffer, int nMax);
     void Preview(int nIndex);
     void PostStatus(int nPosition);
     int FindItem(int nIndex) const;
@@ -140,4 +145,6 @@ private:
     CEdit m_edtPreview;
     CImageList m_imlSmall;
     CImageList m_imlLarge;
+    int m_nControlIndex[3];    // by column id: the control's index, -1 when hidden
+    CString m_strCategoryNames[16];
 };
