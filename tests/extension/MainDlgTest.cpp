@@ -389,6 +389,31 @@ TEST_F(ViewTest, ViewsSwitchWithAltKeysAndTheTabIsRestored)
     EXPECT_EQ(h.ListStyle(), LVS_ICON);
 }
 
+TEST_F(ViewTest, TheSplitterPlaceIsKeptAcrossDeactivation)
+{
+    Open();
+    auto listWidth = [&]() {
+        RECT r;
+        ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_LIST), &r);
+        return r.right - r.left;
+    };
+    const long before = listWidth();
+    RECT preview;
+    ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_MEMO), &preview);
+    ::MapWindowPoints(nullptr, h.view->m_hWnd, reinterpret_cast<POINT*>(&preview), 2);
+    ::SendMessageA(h.view->m_hWnd, WM_USER + 0x44, 0, preview.left - 120);   // drag the splitter left
+    const long dragged = listWidth();
+    EXPECT_EQ(dragged, before - 120);
+    h.view->Activate(FALSE);
+    h.DestroyView();
+    h.CreateView();
+    Open();
+    EXPECT_EQ(listWidth(), before);
+    h.view->Activate(TRUE);
+    h.Pump();
+    EXPECT_EQ(listWidth(), dragged);
+}
+
 TEST_F(ViewTest, EveryChangeReachesTheSavedFileWithItsFlags)
 {
     Open();
