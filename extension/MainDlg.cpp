@@ -426,6 +426,8 @@ int CMainDlg::FindItem(int nIndex) const
 
 void CMainDlg::RefillList(int nSelectIndex)
 {
+    if (!m_hWnd)
+        return;
     int nFilter = GetCurrentCategory();
     const int nSel = m_cboCategory.GetCurSel();
     if (nSel != CB_ERR) {
@@ -561,19 +563,7 @@ BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
         LVHITTESTINFO hit = {};
         hit.pt = pAct->ptAction;
         const int nItem = static_cast<int>(m_list.SendMessage(LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-        // The category cell: the control index of column id 1 counts the
-        // shown columns of lower id.
-        int ids[3] = {}, visible[3] = {};
-        m_list.GetOrderVisibleArray(ids, visible, 3);
-        int nCategoryIndex = -1, nShownBefore = 0;
-        for (int i = 0; i < 3; ++i) {
-            if (ids[i] == ColCategory && visible[i])
-                nCategoryIndex = 0;
-            if (ids[i] < ColCategory && visible[i])
-                ++nShownBefore;
-        }
-        if (nCategoryIndex == 0)
-            nCategoryIndex = nShownBefore;
+        const int nCategoryIndex = m_nControlIndex[ColCategory];
         if (nItem >= 0 && m_list.GetViewEx() == LVS_REPORT && nCategoryIndex >= 0 && hit.iSubItem == nCategoryIndex) {
             CPoint pt(pAct->ptAction.x, pAct->ptAction.y);
             m_list.ClientToScreen(&pt);
