@@ -206,6 +206,16 @@ TEST_F(ViewTest, FindMatchesCaseAsAskedAndSkipsDeletedMemos)
             found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
         EXPECT_EQ(found, c.found) << c.text << " " << c.matchCase;
     }
+    // A memo cut while the search runs is not found any more.
+    h.view->FindStart("a", TRUE, FALSE);
+    h.Select({1});   // Bravo bank
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    Strings found;
+    CString first, second;
+    for (int index = -1; h.view->FindNext(first, second, index);)
+        found.push_back(std::to_string(index));
+    EXPECT_EQ(found, (Strings{"0", "1"}));
+
     h.view->FindGoTo(2, TRUE);   // deleted: nothing happens
     h.view->FindGoTo(0, TRUE);
     EXPECT_EQ(h.view->GetCurrentRecord(), 0);
