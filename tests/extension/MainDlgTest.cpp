@@ -376,6 +376,26 @@ TEST_F(ViewTest, ContextMenusOfferTheCategoriesAndFollowTheCommandStates)
     EXPECT_EQ(h.Items().size(), 4u);
 }
 
+TEST_F(ViewTest, HidingAColumnFromTheHeaderMenuKeepsEveryCellInItsColumn)
+{
+    Open();
+    HWND hHeader = ListView_GetHeader(::GetDlgItem(h.view->m_hWnd, IDC_LIST));
+    RECT r;
+    Header_GetItemRect(hHeader, 1, &r);   // "カテゴリ"
+    POINT pt = {r.left + 5, r.top + 5};
+    ::ClientToScreen(hHeader, &pt);
+    {
+        Script s({[](HWND) { return ::EndMenu() != FALSE; }});
+        ::SendMessageA(h.view->m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hHeader), MAKELPARAM(pt.x, pt.y));
+    }
+    h.view->RunCommand(ID_HIDE_COLUMN);
+    EXPECT_EQ(Header_GetItemCount(hHeader), 2);
+    EXPECT_EQ(h.Items(1), (Strings{"second of alpha", "", "third line", ""}));
+    h.SetClipboardText("pasted\r\nits second line");
+    h.view->RunCommand(ID_EDIT_PASTE_CMD);
+    EXPECT_EQ(h.Items(1).back(), "its second line");
+}
+
 TEST_F(ViewTest, ArrowKeysPreviewTheNeighbourOfTheSelection)
 {
     Open();
