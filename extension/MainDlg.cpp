@@ -187,6 +187,13 @@ void CMainDlg::OnDestroy()
     CResizeDialog::OnDestroy();
 }
 
+void CMainDlg::OnSize(UINT nType, int cx, int cy)
+{
+    CResizeDialog::OnSize(nType, cx, cy);
+    // The frame follows the client area; the old one must not stay.
+    Invalidate();
+}
+
 void CMainDlg::OnPaint()
 {
     CPaintDC dc(this);

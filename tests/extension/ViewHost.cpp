@@ -143,7 +143,9 @@ int main(int argc, char** argv)
         // Beside the list rather than over it: under Wine a list covered by
         // another window at the moment of the picture shows blank.
         Script s({On(Ansi(u8"メモの編集"), [](HWND hDlg) {
-                      ::SetWindowPos(hDlg, nullptr, 500, 380, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                      RECT r;
+                      ::GetWindowRect(hDlg, &r);
+                      ::SetWindowPos(hDlg, nullptr, 480, 330, r.right - r.left + 60, r.bottom - r.top + 60, SWP_NOZORDER);
                       WriteRect(hDlg);
                   }),
                   After(4000, [](HWND hDlg) { Click(hDlg, IDCANCEL); })});
