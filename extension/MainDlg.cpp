@@ -238,7 +238,10 @@ void CMainDlg::OpenDataFile(const CString& strUserName, const CString& strDataFi
 {
     m_undoList.clear();
     // The items name records of the table about to be read again.
+    m_list.SendMessage(WM_SETREDRAW, FALSE);
     m_list.DeleteAllItems();
+    m_list.SendMessage(WM_SETREDRAW, TRUE);
+    m_list.RedrawWindow(nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     if (strUserName != m_strUserName)
         ClearPassword();
     m_strUserName = strUserName;

@@ -41,7 +41,7 @@ protected:
     void SetUp() override
     {
         m_path = WinPath(m_dir.File("record.dat"));
-        MemoFileSpec s;
+        MemoFilePlan s;
         s.categories = {"Bank", "Work"};
         s.memos = {{"Alpha", 1}, {"Bravo", 2}};
         ASSERT_TRUE(MakeMemoFile(m_path, s));

@@ -31,9 +31,9 @@ Step Password(const char* typed, std::string* shownUser = nullptr, int button = 
 }
 
 // Four memos in three categories; "Delta" deleted before the view opens.
-MemoFileSpec Basic(const std::string& password = "pw")
+MemoFilePlan Basic(const std::string& password = "pw")
 {
-    MemoFileSpec s;
+    MemoFilePlan s;
     s.password = password;
     s.hint = "hint";
     s.categories = {"Bank", "Work"};
@@ -73,7 +73,7 @@ protected:
 TEST_F(ViewTest, PasswordIsAskedOnlyWhenTheStoredOneDoesNotOpenTheFile)
 {
     const std::string other = WinPath(m_dir.File("plain.dat"));
-    MemoFileSpec plain = Basic("");
+    MemoFilePlan plain = Basic("");
     ASSERT_TRUE(MakeMemoFile(other, plain));
     struct Case {
         const char* user;

@@ -52,9 +52,9 @@ Step TypePassword()
     });
 }
 
-MemoFileSpec Sample()
+MemoFilePlan Sample()
 {
-    MemoFileSpec s;
+    MemoFilePlan s;
     s.password = kPassword;
     s.hint = u8"いつもの合言葉";
     s.categories = {u8"銀行", u8"仕事", u8"家庭"};
