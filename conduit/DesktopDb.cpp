@@ -1,5 +1,7 @@
 #include "DesktopDb.h"
 
+#include "afx/mbcs.h"
+
 #include "SyncLog.h"
 #include "SyncMgr.h"
 
@@ -139,7 +141,7 @@ std::string MakeDesktopPath(const char* pszFolder, const char* pszFile)
         return file;
     if (file.empty())
         file = "GenericDB.DAT";
-    if (folder.back() != kPathSeparator)
+    if (!afx::EndsWithChar932(folder.data(), folder.size(), kPathSeparator))
         folder += kPathSeparator;
     return folder + file;
 }

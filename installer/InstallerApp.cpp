@@ -36,6 +36,7 @@ BOOL CInstallerApp::InitInstance()
     if (n == 0 || n >= module.size() ||
         !ravelin::BuildIniPath(CString(module.data(), static_cast<int>(n)), cl.strIniName, strIniPath)) {
         AfxMessageBox(IDS_INI_PATH_TOO_LONG, MB_OK | MB_ICONSTOP);
+        m_nExitCode = CInstallerDlg::OutcomeFailed;
         return FALSE;
     }
 
@@ -43,6 +44,12 @@ BOOL CInstallerApp::InitInstance()
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    m_nExitCode = dlg.GetOutcome();
     // The dialog has done the work; end without a message loop.
     return FALSE;
+}
+
+int CInstallerApp::ExitInstance()
+{
+    return m_nExitCode;
 }

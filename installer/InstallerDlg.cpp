@@ -15,7 +15,8 @@ const LONG kNotifierExists = -1019;
 
 CInstallerDlg::CInstallerDlg(bool bInstall, const CString& strIniPath, CWnd* pParent)
     : CDialog(IDD, pParent), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)), m_bInstall(bInstall),
-      m_strIniPath(strIniPath), m_nPriority(2), m_bConduitWork(false), m_bChanged(false), m_nStepTotal(0)
+      m_strIniPath(strIniPath), m_nPriority(2), m_bConduitWork(false), m_bChanged(false), m_nStepTotal(0),
+      m_nOutcome(OutcomeDone)
 {
 }
 
@@ -81,6 +82,7 @@ void CInstallerDlg::ReadConduitSettings()
         (m_strConduit.IsEmpty() || m_strDirectory.IsEmpty() || m_strFile.IsEmpty())) {
         AfxMessageBox(IDS_CONDUIT_KEYS_MISSING, MB_OK);
         m_bConduitWork = false;
+        m_nOutcome = OutcomeFailed;
     }
     if (m_bConduitWork)
         ++m_nStepTotal;
@@ -139,7 +141,9 @@ void CInstallerDlg::InstallConduit()
     if (result == 0)
         m_bChanged = true;
     else if (result != kConduitExists)
-        AfxMessageBox(IDS_CONDUIT_INSTALL_FAILED, MB_OK);
+        Fail(IDS_CONDUIT_INSTALL_FAILED);
+    else
+        Kept();
     StepProgress();
 }
 
@@ -147,7 +151,7 @@ void CInstallerDlg::UninstallConduit()
 {
     ShowStatus(IDS_STATUS_UNINSTALL_CONDUIT);
     if (CondMgrRemoveEntry(m_strCreatorId) < 0)
-        AfxMessageBox(IDS_CONDUIT_UNINSTALL_FAILED, MB_OK);
+        Fail(IDS_CONDUIT_UNINSTALL_FAILED);
     else
         m_bChanged = true;
     StepProgress();
@@ -164,7 +168,9 @@ void CInstallerDlg::InstallNotifier()
     if (result == 0)
         m_bChanged = true;
     else if (result != kNotifierExists)
-        AfxMessageBox(IDS_NOTIFIER_INSTALL_FAILED, MB_OK);
+        Fail(IDS_NOTIFIER_INSTALL_FAILED);
+    else
+        Kept();
     StepProgress();
 }
 
@@ -172,10 +178,22 @@ void CInstallerDlg::UninstallNotifier()
 {
     ShowStatus(IDS_STATUS_UNINSTALL_NOTIFIER);
     if (CondMgrRemoveNotifier(m_strNotifier) != 0)
-        AfxMessageBox(IDS_NOTIFIER_UNINSTALL_FAILED, MB_OK);
+        Fail(IDS_NOTIFIER_UNINSTALL_FAILED);
     else
         m_bChanged = true;
     StepProgress();
+}
+
+void CInstallerDlg::Fail(UINT nMessageID)
+{
+    m_nOutcome = OutcomeFailed;
+    AfxMessageBox(nMessageID, MB_OK);
+}
+
+void CInstallerDlg::Kept()
+{
+    if (m_nOutcome == OutcomeDone)
+        m_nOutcome = OutcomeKept;
 }
 
 void CInstallerDlg::ShowStatus(UINT nID)

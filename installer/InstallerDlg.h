@@ -15,6 +15,11 @@ public:
 
     CInstallerDlg(bool bInstall, const CString& strIniPath, CWnd* pParent = nullptr);
 
+    // How the run ended, for the exit status of the program: a setup program
+    // cannot see the message boxes, so it learns the outcome from this.
+    enum Outcome { OutcomeDone = 0, OutcomeFailed = 1, OutcomeKept = 2 };
+    int GetOutcome() const { return m_nOutcome; }
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -29,6 +34,8 @@ protected:
     void UninstallConduit();
     void InstallNotifier();
     void UninstallNotifier();
+    void Fail(UINT nMessageID);
+    void Kept();
     void ShowStatus(UINT nID);
     void StepProgress();
     CString ReadString(const char* pszSection, const char* pszKey) const;
@@ -50,4 +57,5 @@ protected:
     bool m_bConduitWork;     // false: no creator ID, or install refused by message 136
     bool m_bChanged;
     int m_nStepTotal;
+    int m_nOutcome;          // OutcomeFailed once any step failed; OutcomeKept for a refused overwrite
 };

@@ -11,28 +11,11 @@ bin=build/native/bin
 demo=build/native/demo
 password="$(cat samples/password.txt)"
 rm -rf "$demo"
-mkdir -p "$demo/handheld" "$demo/desktop"
+mkdir -p "$demo/handheld"   # the desktop folder is made by the HotSync operation
 
 # The handheld: its memos, as the handheld user typed them in.
-"$bin/handheld" "$demo/handheld" create --password "$password" --hint "鍵の木 (the key tree)" >/dev/null
-declare -A index=([0]=0)
-category="" text=""
-add_memo() {
-  [ -n "$category" ] || return 0
-  if [ -z "${index[$category]+x}" ]; then
-    index[$category]="$("$bin/handheld" "$demo/handheld" category add "$category")"
-  fi
-  printf '%s' "$text" | "$bin/handheld" "$demo/handheld" add --password "$password" --category "${index[$category]}" >/dev/null
-}
-while IFS= read -r line || [ -n "$line" ]; do
-  if [[ "$line" == "Category: "* ]]; then
-    add_memo
-    category="${line#Category: }" text=""
-  else
-    text="${text:+$text$'\n'}$line"
-  fi
-done < samples/memos.txt
-add_memo
+source scripts/lib/sample-handheld.sh
+make_sample_handheld "$demo/handheld" "$bin/handheld"
 
 echo "== HotSync operation: handheld $demo/handheld -> desktop $demo/desktop =="
 "$bin/hotsync" sync --handheld "$demo/handheld" --folder "$demo/desktop" --file record.dat

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Takes a picture of each of the library's dialogs, as the gallery program
-# shows them on sample data under Wine, into docs/screenshots/. Not part of
-# the tests: run it by hand after a Windows build when a dialog has changed.
+# shows them on sample data under Wine, and of two pages of the setup program,
+# into docs/screenshots/. Not part of the tests: run it by hand after a
+# Windows build when a dialog has changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 # ImageMagick cuts the windows out of the screen.
 command -v import >/dev/null || as_root apt-get install -y -q --no-install-recommends imagemagick
+# xdotool presses the setup program's buttons.
+command -v xdotool >/dev/null || as_root apt-get install -y -q --no-install-recommends xdotool
 
 build=build/windows
-[ -x "$build/bin/gallery.exe" ] || { cmake --preset windows >/dev/null && cmake --build --preset windows --target gallery wineprefix; }
+[ -x "$build/bin/gallery.exe" ] && [ -f "$build/TessalySetup.exe" ] ||
+  { cmake --preset windows >/dev/null && cmake --build --preset windows --target gallery TessalySetup wineprefix; }
 out=docs/screenshots
 mkdir -p "$out"
 
@@ -40,3 +44,29 @@ for name in password categories category-name delete-category columns gallery; d
   wait $pid || true
 done
 rm -rf "$tmp"
+
+# The setup program, in a prefix of its own with the HotSync Manager's
+# libraries: the folder page, then the steps once the installation is done.
+wineserver -k
+prefix=$(mktemp -d)
+cp -a "$build/wineprefix/." "$prefix"
+cp "$build/bin/CONDMGR.dll" "$build/bin/HSAPI.dll" "$prefix/drive_c/windows/system32/"
+export WINEPREFIX=$prefix
+trap 'kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
+wineserver -p
+wine wineboot </dev/null >/dev/null 2>&1
+wine "$build/TessalySetup.exe" </dev/null >/dev/null 2>&1 &
+pid=$!
+shot() {
+  local win
+  win=$(xdotool search --name "Tessaly" | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1.png"
+  echo "screenshots: $out/$1.png"
+}
+sleep 5; xdotool key Return      # welcome page -> folder page
+sleep 2; shot setup-folder
+xdotool key Return; sleep 8      # install; the steps stay on screen
+shot setup-progress
+xdotool key Return; sleep 1; xdotool key Return   # finish page, then close
+wait $pid || true

@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev python3
   googletest libgtest-dev libbenchmark-dev libssl-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev mingw-w64-tools
-  wine wine32:i386 libwine-dev xvfb xauth fonts-ipafont-gothic locales
+  wine wine32:i386 libwine-dev xvfb xauth fonts-ipafont-gothic locales nsis
 )
 
 updated=0

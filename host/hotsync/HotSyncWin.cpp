@@ -3,7 +3,7 @@
 // The chosen actions are kept per user beside the registrations:
 //   HKCU\Software\HotSync\Conduits\<creator>\Users\<user>  DefaultAction, NextAction (DWORD)
 #include "ConduitExports.h"
-#include "HsLog.h"
+#include "HotSync.h"
 #include "SyncMgr.h"
 
 #include <windows.h>
@@ -104,75 +104,46 @@ uint32_t FourCC(const std::string& s)
     return v;
 }
 
-int32_t CONDUIT_CALL Progress(const char*) { return 0; }
-
-void PrintLog(int from)
-{
-    char text[1024];
-    int32_t activity = 0;
-    for (int i = from; TessalyHostLogEntry(i, &activity, text, sizeof text) == 0; ++i)
-        if (text[0])
-            std::printf("%s\n", text);
-}
-
-int LogCount()
-{
-    int n = 0;
-    int32_t activity;
-    char text[4];
-    while (TessalyHostLogEntry(n, &activity, text, sizeof text) == 0)
-        ++n;
-    return n;
-}
-
 } // namespace
 
-int SyncUser(const std::string& user, const std::string& handheld, const std::string& root)
+int SyncUser(const std::string& user, const std::string& handheld, const std::string& root, bool json)
 {
     std::vector<Registration> regs = ReadRegistrations();
     if (regs.empty()) {
         std::fprintf(stderr, "hotsync: no conduit is registered\n");
         return 1;
     }
+    // Every conduit's folder inside the user's folder, made before the
+    // handheld is touched.
+    const std::string userFolder = (root.empty() ? std::string(".") : root) + "\\" + user;
+    std::vector<hotsync::SyncJob> jobs;
+    for (const Registration& r : regs) {
+        hotsync::SyncJob job;
+        job.conduit = r.conduit;
+        job.folder = r.directory.empty() ? userFolder : userFolder + "\\" + r.directory;
+        job.file = r.file;
+        if (!r.remote.empty())
+            job.dbs.push_back(r.remote);
+        job.creator = FourCC(r.creator);
+        if (!hotsync::MakeFolders(job.folder)) {
+            std::fprintf(stderr, "hotsync: cannot make the folder %s\n", job.folder.c_str());
+            return 1;
+        }
+        jobs.push_back(job);
+    }
     if (SyncErr e = TessalyHostServeFolder(handheld.c_str())) {
         std::fprintf(stderr, "hotsync: cannot serve the handheld folder %s (%d)\n", handheld.c_str(), int(e));
         return 1;
     }
-    std::string base = root.empty() ? std::string(".") : root;
-    int status = 0;
-    for (const Registration& r : regs) {
-        int before = LogCount();
-        std::string folder = base + "\\" + user + "\\" + r.directory;
-        CreateDirectoryA((base + "\\" + user).c_str(), nullptr);
-        CreateDirectoryA(folder.c_str(), nullptr);
-        int32_t result = -1;
-        HMODULE module = LoadLibraryA(r.conduit.c_str());
-        auto open = module ? reinterpret_cast<decltype(&OpenConduit)>(reinterpret_cast<void*>(GetProcAddress(module, "OpenConduit"))) : nullptr;
-        if (open) {
-            CSyncProperties props;
-            std::memset(&props, 0, sizeof props);
-            props.m_SyncType = TakeAction(r.creator, user);
-            std::strncpy(props.m_PathName, folder.c_str(), sizeof props.m_PathName - 1);
-            std::strncpy(props.m_LocalName, r.file.c_str(), sizeof props.m_LocalName - 1);
-            std::string remote = r.remote;
-            props.m_RemoteName[0] = &remote[0];
-            props.m_nRemoteCount = remote.empty() ? 0 : 1;
-            props.m_Creator = FourCC(r.creator);
-            props.m_DbType = FourCC("DATA");
-            result = open(&Progress, props);
-        } else {
-            std::fprintf(stderr, "hotsync: cannot load the conduit %s\n", r.conduit.c_str());
-        }
-        if (module)
-            FreeLibrary(module);
-        PrintLog(before);
-        if (result != 0) {
-            std::printf("conduit %s failed: %ld\n", r.creator.c_str(), static_cast<long>(result));
-            status = 1;
-        }
+    hotsync::Report report(user);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        // The action is taken (and a next action used up) only when the conduit runs.
+        jobs[i].type = TakeAction(regs[i].creator, user);
+        report.Run(jobs[i]);
     }
     TessalyHostServeFolder(nullptr);
-    return status;
+    report.Print(json);
+    return report.Failed() ? 1 : 0;
 }
 
 int ChooseAction(const std::string& user, const std::string& creator)

@@ -63,6 +63,18 @@ TEST(Mbcs, LeadBytes)
     EXPECT_FALSE(afx::IsLeadByte932(0xFD));
 }
 
+// A folder ending in a character whose trail byte is 0x5C ("表") does not
+// end in a separator; one ending in a real backslash does.
+TEST(Mbcs, EndsWithCharLooksAtCharactersNotBytes)
+{
+    struct { const char* text; bool ends; } cases[] = {
+        {"C:\\Users\\", true}, {"C:\\Users\\\x95\x5C", false}, {"\x95\x5C\\", true},
+        {"\\", true}, {"", false}, {"a\x81", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(afx::EndsWithChar932(c.text, std::string(c.text).size(), '\\'), c.ends) << c.text;
+}
+
 #if defined(_WIN32)
 // The first half of a text, cut between characters.
 std::string CharPrefix(const std::string& s)

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -95,8 +97,7 @@ TEST(HotSyncTool, UserSyncAndActions)
 {
     testsupport::TempDir dir;
     const std::string hh = dir.File("hh"), root = dir.File("desktop"), out = dir.File("out.txt");
-    std::filesystem::create_directories(hh);
-    std::filesystem::create_directories(root);
+    std::filesystem::create_directories(hh);   // the desktop root is not there: hotsync makes the user's folder
     ASSERT_EQ(0, testsupport::RunBeside("handheld", {hh, "create"}, out));
     SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
     HKEY key;
@@ -110,8 +111,15 @@ TEST(HotSyncTool, UserSyncAndActions)
     RegCloseKey(key);
 
     const std::string data = root + "\\Hanako\\Tessaly\\record.dat";
+    auto output = [&out] {
+        std::vector<std::uint8_t> bytes = testsupport::ReadBytes(out);
+        return std::string(bytes.begin(), bytes.end());
+    };
     ASSERT_EQ(0, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", root}, out));
     EXPECT_TRUE(testsupport::FileExists(data));
+    EXPECT_EQ(0u, output().find("HotSync operation started ")) << output();
+    EXPECT_NE(std::string::npos, output().find(" for Hanako\r\nOK Tessaly Conduit\r\nHotSync operation completed "))
+        << output();
 
     // "Handheld overwrites Desktop", set as default.
     EXPECT_EQ(0u, ChooseAction({406, 411}));
@@ -125,6 +133,13 @@ TEST(HotSyncTool, UserSyncAndActions)
     ASSERT_TRUE(ReadAction("NextAction", value));
     EXPECT_EQ(3u, value);
 
+    // A user's folder that cannot be made: the handheld and the next action are left alone.
+    const std::string pdb = hh + "\\Tessaly-Vqxa.pdb";
+    const std::vector<std::uint8_t> before = testsupport::ReadBytes(pdb);
+    EXPECT_EQ(1, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", pdb}, out));
+    EXPECT_EQ(before, testsupport::ReadBytes(pdb));
+    EXPECT_TRUE(ReadAction("NextAction", value));
+
     // The next action is used once, then the default stays.
     ASSERT_EQ(0, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", root}, out));
     EXPECT_FALSE(ReadAction("NextAction", value));
@@ -135,5 +150,6 @@ TEST(HotSyncTool, UserSyncAndActions)
     std::filesystem::remove(hh + "\\Tessaly-Vqxa.pdb");
     std::filesystem::remove(data);
     EXPECT_EQ(1, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", root}, out));
+    EXPECT_NE(std::string::npos, output().find("Failed Tessaly Conduit (error ")) << output();
     SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
 }

@@ -81,6 +81,7 @@ struct Outcome {
     std::string stderrText;
     bool exited = false;
     bool dialogSeen = false;
+    DWORD exitCode = 0xFFFFFFFF;   // 0 done, 1 a step failed, 2 a registration kept
 };
 
 struct FindContext {
@@ -323,6 +324,7 @@ protected:
         while (GetTickCount() - start < 30000) {
             if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) {
                 run.exited = true;
+                GetExitCodeProcess(pi.hProcess, &run.exitCode);
                 break;
             }
             FindContext ctx;
@@ -388,6 +390,7 @@ TEST_F(RavelinTest, InstallsEverythingSilentlyThenUninstalls)
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(run.exitCode, 0u);
 
     std::string s;
     ASSERT_TRUE(ReadString(Entry("RvTa"), "Conduit", s));
@@ -414,6 +417,7 @@ TEST_F(RavelinTest, InstallsEverythingSilentlyThenUninstalls)
     run = Start("-f full.ini -u");
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(KeyExists(Entry("RvTa")));
     EXPECT_FALSE(NotifierRegistered(kNotifier));
     EXPECT_EQ(Refreshes(), before + 2);
@@ -442,6 +446,7 @@ TEST_F(RavelinTest, ExistingRegistrationsAskBeforeOverwriting)
     EXPECT_EQ(run.boxes[1].text, kMsg140);
     EXPECT_EQ(run.boxes[1].status, kStatus134);
     EXPECT_EQ(run.boxes[1].progressPos, 1);
+    EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(Refreshes(), before);
     std::string s;
     ASSERT_TRUE(ReadString(Entry("RvTa"), "Conduit", s));
@@ -453,6 +458,7 @@ TEST_F(RavelinTest, ExistingRegistrationsAskBeforeOverwriting)
     ASSERT_EQ(run.boxes.size(), 2u);
     EXPECT_EQ(run.boxes[0].text, kMsg137);
     EXPECT_EQ(run.boxes[1].text, kMsg140);
+    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Refreshes(), before + 1);
     ASSERT_TRUE(ReadString(Entry("RvTa"), "Conduit", s));
     EXPECT_EQ(s, "D:\\New.dll");
@@ -469,6 +475,7 @@ TEST_F(RavelinTest, ExistingRegistrationsAskBeforeOverwriting)
     // Keeping the conduit but replacing the notifier is still a change.
     run = Start("-f new.ini", {IDCANCEL, IDOK});
     EXPECT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.exitCode, 2u);
     EXPECT_EQ(Refreshes(), before + 2);
 }
 
@@ -502,6 +509,7 @@ TEST_F(RavelinTest, InstallWithoutFileSkipsTheConduitOnly)
     EXPECT_EQ(run.boxes[0].text, kMsg136);
     EXPECT_EQ(run.boxes[0].style, 0u);
     EXPECT_EQ(run.boxes[0].status, kStatus131);
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_FALSE(KeyExists(Entry("RvTa")));
     EXPECT_TRUE(NotifierRegistered(kNotifier));
     EXPECT_EQ(Refreshes(), before + 1);
@@ -551,6 +559,7 @@ TEST_F(RavelinTest, UninstallingWhatIsNotThereReportsBoth)
     EXPECT_EQ(run.boxes[1].text, kMsg142);
     EXPECT_EQ(run.boxes[1].status, kStatus135);
     EXPECT_EQ(run.boxes[1].progressPos, 1);
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(Refreshes(), before);
 }
 
@@ -566,6 +575,7 @@ TEST_F(RavelinTest, FailingCallsAreReportedAndTheNotifierStepStillRuns)
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kMsg138);
     EXPECT_EQ(run.boxes[0].status, kStatus132);
+    EXPECT_EQ(run.exitCode, 1u);
     std::string s;
     EXPECT_TRUE(ReadString(Entry("RvTa"), "Directory", s));
     EXPECT_FALSE(ReadString(Entry("RvTa"), "File", s));
@@ -580,6 +590,7 @@ TEST_F(RavelinTest, FailingCallsAreReportedAndTheNotifierStepStillRuns)
     run = Start("-u -f full.ini");
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kMsg139);
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_TRUE(KeyExists(Entry("RvTa")));
     EXPECT_FALSE(NotifierRegistered(kNotifier));
     EXPECT_EQ(Refreshes(), before + 2);
@@ -591,6 +602,7 @@ TEST_F(RavelinTest, FailingCallsAreReportedAndTheNotifierStepStillRuns)
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kMsg141);
     EXPECT_EQ(run.boxes[0].status, kStatus134);
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_TRUE(KeyExists(Entry("RvTa")));
     SetEnvironmentVariableA("TESSALY_CONDMGR_FAIL", "188,65");
     run = Start("-u -f full.ini");
@@ -605,6 +617,7 @@ TEST_F(RavelinTest, FailingCallsAreReportedAndTheNotifierStepStillRuns)
     run = Start("-f full.ini");
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kMsg138);
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"67 RvTa 1 = -1099", "187 " + n + " = 0", "108 = 0"}));
 }
 
@@ -615,6 +628,7 @@ TEST_F(RavelinTest, NothingToDoClosesAtOnceWithoutAnyCall)
     Outcome run = Start("-f empty.ini");
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.exitCode, 0u);
     run = Start("-f missing.ini");
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(run.boxes.empty());
@@ -717,6 +731,7 @@ TEST_F(RavelinTest, SettingsPathMustFitThePathLimit)
     EXPECT_EQ(run.boxes[0].title, "Ravelin");
     EXPECT_EQ(run.boxes[0].text,
               u8"設定ファイルのパスが長すぎます（260 文字未満にしてください）。何も登録しません。");
+    EXPECT_EQ(run.exitCode, 1u);
     EXPECT_FALSE(run.dialogSeen);
     EXPECT_TRUE(TakeCalls().empty());
     run = Start("-f " + std::string(400, 'y'));

@@ -423,6 +423,9 @@ private:
 
 // ----------------------------------------------------------- the application
 
+// One application object serves the process (AfxGetApp): the first one
+// made. A control module's own object, made when the module loads, thus
+// serves a host program that has none and stays aside in one that has one.
 class CWinApp : public CObject {
 public:
     // Without a name, the title is string AFX_IDS_APP_TITLE or else the

@@ -26,6 +26,16 @@ inline int CharLength932(const char* p, std::size_t remaining)
     return (remaining >= 2 && IsLeadByte932(static_cast<unsigned char>(p[0]))) ? 2 : 1;
 }
 
+// True when the text's last character (not merely its last byte) is c: the
+// trail byte of a double-byte character may equal a backslash.
+inline bool EndsWithChar932(const char* p, std::size_t length, char c)
+{
+    std::size_t last = length;
+    for (std::size_t i = 0; i < length; i += CharLength932(p + i, length - i))
+        last = i;
+    return last < length && last + 1 == length && p[last] == c;
+}
+
 // The runtime's _mbscmp in code page 932: character by character, a
 // double-byte character compared as lead * 256 + trail, a single byte as its
 // value; a lead byte followed by the terminator ends the text. Returns -1, 0, 1.

@@ -142,7 +142,10 @@ CWinApp::CWinApp(LPCSTR lpszAppName)
         m_strAppName = lpszAppName;
         m_pszAppName = m_strAppName;
     }
-    AfxGetProcessState().pApp = this;   // one application object per program
+    // The first application object of the process is the process's: a
+    // library's own (a control module's) does not displace the program's.
+    if (!AfxGetProcessState().pApp)
+        AfxGetProcessState().pApp = this;
 }
 
 CWinApp::~CWinApp()
