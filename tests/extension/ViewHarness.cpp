@@ -126,6 +126,8 @@ ViewHarness::~ViewHarness()
         ::EmptyClipboard();
         ::CloseClipboard();
     }
+    // The prefix is shared with other suites that expect no settings.
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
 }
 
 void ViewHarness::CreateView()
