@@ -7,9 +7,19 @@
 # the Tessaly view. Type the sample password (samples/password.txt).
 #
 # With no X display it runs on a virtual one, photographs the window to
-# build/windows/desktop.png and closes it again.
+# build/windows/desktop.png and closes it again. With --shots DIR it plays
+# the user on a virtual display (xdotool) and photographs the view's scenes
+# into DIR.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+shots_dir=""
+if [ "${1:-}" = --shots ] && [ -n "${2:-}" ]; then
+  shots_dir=$(realpath "$2")
+  unset DISPLAY
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--shots DIR]" >&2
+  exit 64
+fi
 ./scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target TessalySetup desktop PalmAddOn hotsync handheld CONDMGR HSAPI wineprefix
@@ -56,7 +66,38 @@ wine "$bin/hotsync.exe" sync --user "$user" --handheld 'C:\handheld' --desktop '
 echo "== Palm Desktop on $user, with the Tessaly view; the password is: $(cat samples/password.txt) =="
 wine "$bin/desktop.exe" --user "$user" --root 'C:\Palm' --handheld 'C:\handheld' --addon Tessaly </dev/null &
 desktop=$!
-if [ -n "$shot" ]; then
+if [ -n "$shots_dir" ]; then
+  as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+  command -v xdotool >/dev/null || as_root apt-get install -y -q --no-install-recommends xdotool imagemagick
+  window() {   # waits for a window titled $1
+    local w=""
+    for _ in $(seq 60); do w=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && break; sleep 0.5; done
+    echo "$w"
+  }
+  frame=$(window "Palm Desktop")
+  shoot() {    # the desktop window, as the user sees it
+    sleep 1.5
+    eval "$(xdotool getwindowgeometry --shell "$frame")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shots_dir/$1.png"
+    echo "desktop: $shots_dir/$1.png"
+  }
+  window "パスワード入力" >/dev/null
+  shoot view-password
+  xdotool type --delay 50 "$(cat samples/password.txt)"; xdotool key Return
+  sleep 2
+  eval "$(xdotool getwindowgeometry --shell "$frame")"
+  # The first memo of the list, under the list's heading.
+  xdotool mousemove $((X + 150)) $((Y + 150)) click 1
+  shoot view-report
+  xdotool key alt+r; shoot view-icons; xdotool key alt+l
+  xdotool mousemove $((X + 150)) $((Y + 150)) click 3
+  shoot view-menu; xdotool key Escape
+  xdotool mousemove $((X + 150)) $((Y + 150)) click --repeat 2 1
+  window "メモの編集" >/dev/null
+  shoot view-edit; xdotool key Escape
+  sleep 1
+  kill "$desktop" 2>/dev/null || true
+elif [ -n "$shot" ]; then
   sleep 8
   command -v import >/dev/null && import -window root "$shot" && echo "desktop: $shot"
   kill "$desktop" 2>/dev/null || true

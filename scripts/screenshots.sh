@@ -70,3 +70,7 @@ xdotool key Return; sleep 8      # install; the steps stay on screen
 shot setup-progress
 xdotool key Return; sleep 1; xdotool key Return   # finish page, then close
 wait $pid || true
+
+# The memo view inside Palm Desktop's stand-in, played by xdotool.
+wineserver -k 2>/dev/null || true
+./scripts/desktop.sh --shots "$out"

@@ -829,13 +829,20 @@ LRESULT Desktop::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
 int Desktop::Run()
 {
     MSG msg;
+    bool altTaken = false;   // the view took an Alt key: its release must not open the menu bar
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         // Keys meant for the add-on's view are offered to it first.
         if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+            if (altTaken && (msg.message == WM_SYSKEYUP || msg.message == WM_KEYUP)) {
+                altTaken = msg.wParam != VK_MENU;
+                continue;
+            }
             Container* c = Active();
             HWND control = c ? c->ControlWindow() : nullptr;
-            if (control && (msg.hwnd == control || IsChild(control, msg.hwnd)) && c->FirePreTranslate(msg))
+            if (control && (msg.hwnd == control || IsChild(control, msg.hwnd)) && c->FirePreTranslate(msg)) {
+                altTaken = altTaken || msg.message == WM_SYSKEYDOWN;
                 continue;
+            }
             if (m_accel && TranslateAcceleratorA(m_hwnd, m_accel, &msg))
                 continue;
         }
