@@ -24,6 +24,9 @@ public:
     HIMAGELIST m_hImageList;
     operator HIMAGELIST() const { return m_hImageList; }
     BOOL Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);
+    // From a bitmap resource (found through the resource chain) cut into
+    // images cx pixels wide; crMask is the transparent colour.
+    BOOL Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask);
     int Add(HICON hIcon);
     int GetImageCount() const;
     BOOL DeleteImageList();

@@ -205,6 +205,11 @@ public:
     // or the window cannot be created.
     virtual INT_PTR DoModal();
     void EndDialog(int nResult);
+    // Creates the dialog modeless (a child dialog when its template says so)
+    // as a window of pParentWnd; FALSE when the template or window fails.
+    // Its messages reach the handlers as a modal dialog's do.
+    BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+    BOOL Create(LPCSTR lpszTemplateName, CWnd* pParentWnd = nullptr);
 
     // Moves the values of the data members into the controls (FALSE) or back
     // (TRUE) through DoDataExchange; FALSE when a value was refused.
@@ -392,7 +397,14 @@ public:
     CMenu& operator=(const CMenu&) = delete;
     HMENU m_hMenu;
     BOOL CreatePopupMenu();
+    // A menu resource, found through the resource chain.
+    BOOL LoadMenu(UINT nIDResource);
+    BOOL Attach(HMENU hMenu);
+    HMENU Detach();
     BOOL DestroyMenu();
+    int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
+    UINT GetMenuItemID(int nPos) const { return ::GetMenuItemID(m_hMenu, nPos); }
+    UINT CheckMenuItem(UINT nIDCheckItem, UINT nCheck) { return ::CheckMenuItem(m_hMenu, nIDCheckItem, nCheck); }
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
     UINT EnableMenuItem(UINT nIDEnableItem, UINT nEnable);
     UINT GetMenuState(UINT nID, UINT nFlags) const;

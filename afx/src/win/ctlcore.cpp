@@ -230,6 +230,29 @@ BOOL CMenu::CreatePopupMenu()
     return m_hMenu != nullptr;
 }
 
+BOOL CMenu::LoadMenu(UINT nIDResource)
+{
+    DestroyMenu();
+    LPCSTR name = MAKEINTRESOURCEA(nIDResource);
+    m_hMenu = ::LoadMenuA(AfxFindResourceHandle(name, MAKEINTRESOURCEA(4) /* RT_MENU */), name);
+    return m_hMenu != nullptr;
+}
+
+BOOL CMenu::Attach(HMENU hMenu)
+{
+    if (m_hMenu || !hMenu)
+        return FALSE;
+    m_hMenu = hMenu;
+    return TRUE;
+}
+
+HMENU CMenu::Detach()
+{
+    HMENU hMenu = m_hMenu;
+    m_hMenu = nullptr;
+    return hMenu;
+}
+
 BOOL CMenu::DestroyMenu()
 {
     if (!m_hMenu)
@@ -265,6 +288,15 @@ BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow)
 {
     DeleteImageList();
     m_hImageList = ImageList_Create(cx, cy, nFlags, nInitial, nGrow);
+    return m_hImageList != nullptr;
+}
+
+BOOL CImageList::Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask)
+{
+    DeleteImageList();
+    LPCSTR name = MAKEINTRESOURCEA(nBitmapID);
+    HINSTANCE hInst = AfxFindResourceHandle(name, MAKEINTRESOURCEA(2) /* RT_BITMAP */);
+    m_hImageList = ImageList_LoadImageA(hInst, name, cx, nGrow, crMask, IMAGE_BITMAP, LR_CREATEDIBSECTION);
     return m_hImageList != nullptr;
 }
 

@@ -50,6 +50,28 @@ INT_PTR CDialog::DoModal()
     return result;
 }
 
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    return Create(MAKEINTRESOURCEA(nIDTemplate), pParentWnd);
+}
+
+BOOL CDialog::Create(LPCSTR lpszTemplateName, CWnd* pParentWnd)
+{
+    if (m_hWnd)
+        return FALSE;
+    AfxInitCommonControls();
+    m_lpszTemplateName = lpszTemplateName;
+    if (pParentWnd)
+        m_pParentWnd = pParentWnd;
+    HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HWND hWnd = ::CreateDialogParamA(hInst, m_lpszTemplateName, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr,
+                                     AfxDlgProc, reinterpret_cast<LPARAM>(this));
+    // AfxDlgProc bound the window at WM_INITDIALOG; a refused init destroys it.
+    if (!hWnd)
+        return FALSE;
+    return m_hWnd == hWnd;
+}
+
 void CDialog::EndDialog(int nResult)
 {
     ::EndDialog(m_hWnd, nResult);

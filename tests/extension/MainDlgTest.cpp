@@ -1,0 +1,472 @@
+// The memo view hosted as the control hosts it, driven under Wine through
+// its real windows: the password rules, saving, the status message, Find,
+// the clipboard, Delete and Undo, category moves, views, and what the saved
+// file holds afterwards.
+#include "Comn.h"
+#include "ViewHarness.h"
+#include "ViewRes.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace viewtest;
+using namespace uitest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kPasswordTitle = Ansi(u8"パスワード入力");
+const std::string kEditTitle = Ansi(u8"メモの編集");
+const std::string kCategoriesTitle = Ansi(u8"カテゴリの編集");
+const int kPasswordEdit = 6007;
+
+Step Password(const char* typed, std::string* shownUser = nullptr, int button = IDOK)
+{
+    return On(kPasswordTitle, [=](HWND h) {
+        if (shownUser)
+            *shownUser = ItemText(h, 6006);
+        SetItemText(h, kPasswordEdit, typed);
+        Click(h, button);
+    });
+}
+
+// Four memos in three categories; "Delta" deleted before the view opens.
+MemoFileSpec Basic(const std::string& password = "pw")
+{
+    MemoFileSpec s;
+    s.password = password;
+    s.hint = "hint";
+    s.categories = {"Bank", "Work"};
+    s.memos = {{"Charlie\r\nthird line", 2},
+               {"Alpha\r\nsecond of alpha\r\nmore", 1},
+               {"Delta deleted BANK", 1, true},
+               {"Bravo bank", 0},
+               {"Echo", 1}};
+    return s;
+}
+
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_path = WinPath(m_dir.File("record.dat"));
+        ASSERT_TRUE(MakeMemoFile(m_path, Basic()));
+    }
+
+    // Opens m_path for "user" with the right password typed once.
+    void Open(const std::string& user = "user")
+    {
+        Script s({Password("pw")});
+        h.view->OpenDataFile(CString(user.c_str()), CString(m_path.c_str()));
+        ASSERT_TRUE(s.Finished());
+        ASSERT_TRUE(h.view->IsFileOpen());
+        h.Pump();
+    }
+
+    testsupport::TempDir m_dir;
+    std::string m_path;
+    ViewHarness h;
+};
+
+} // namespace
+
+TEST_F(ViewTest, PasswordIsAskedOnlyWhenTheStoredOneDoesNotOpenTheFile)
+{
+    const std::string other = WinPath(m_dir.File("plain.dat"));
+    MemoFileSpec plain = Basic("");
+    ASSERT_TRUE(MakeMemoFile(other, plain));
+    struct Case {
+        const char* user;
+        std::string file;
+        std::vector<const char*> typed;   // one prompt each; "" cancels
+        bool open;
+    } cases[] = {
+        {"anna", m_path, {"wrong", "pw"}, true},   // wrong, then right
+        {"anna", m_path, {}, true},                 // same user: the stored password
+        {"bert", m_path, {""}, false},             // another user: asked, cancelled
+        {"bert", m_path, {"pw"}, true},            // asked again at the next open
+        {"carl", other, {}, true},                 // no password on the file
+    };
+    for (const Case& c : cases) {
+        std::vector<Step> steps;
+        std::vector<std::string> users(c.typed.size());
+        for (size_t i = 0; i < c.typed.size(); ++i)
+            steps.push_back(*c.typed[i] ? Password(c.typed[i], &users[i]) : Password("x", &users[i], IDCANCEL));
+        std::vector<std::string> extra;
+        steps.push_back(Watch(&extra));
+        Script s(steps);
+        h.view->OpenDataFile(CString(c.user), CString(c.file.c_str()));
+        h.Pump();
+        SCOPED_TRACE(std::string(c.user) + " " + c.file);
+        EXPECT_EQ(s.StepsDone(), c.typed.size());
+        EXPECT_TRUE(extra.empty());
+        for (const std::string& u : users)
+            EXPECT_EQ(u, c.user);
+        EXPECT_EQ(h.view->IsFileOpen() != FALSE, c.open);
+        EXPECT_EQ(::IsWindowEnabled(h.view->m_hWnd) != FALSE, c.open);
+        EXPECT_EQ(h.Items().size(), c.open ? 4u : 0u);
+        EXPECT_EQ(::SendDlgItemMessageA(h.view->m_hWnd, IDC_CATEGORY, CB_GETCOUNT, 0, 0), c.open ? 5 : 0);
+    }
+}
+
+TEST_F(ViewTest, NoCommandTouchesATableThatWasNeverOpened)
+{
+    EXPECT_FALSE(::IsWindowEnabled(h.view->m_hWnd));
+    EXPECT_TRUE(h.Items().empty());
+    h.SetClipboardText("pasted");
+    std::vector<std::string> seen;
+    Script s({Watch(&seen)});
+    for (UINT id : std::vector<UINT>{ID_EDIT_PASTE_CMD, ID_NEW_MEMO, ID_EDIT_MEMO, ID_DELETE_MEMO, ID_EDIT_UNDO_CMD, 21})
+        h.view->RunCommand(id);
+    h.view->EditCategories();
+    h.view->SaveDataFile();
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(h.State(ID_EDIT_PASTE_CMD), "1/0");
+    EXPECT_EQ(h.view->GetTable(), nullptr);
+    EXPECT_FALSE(h.view->IsModified());
+}
+
+TEST_F(ViewTest, SaveWritesTheDataFileAfterAChangeAndTellsOfAFailureOnce)
+{
+    Open();
+    const std::string prefs = m_dir.File("UiPrefs.DAT");
+    const std::vector<std::uint8_t> marker = {'x'};
+    auto dataWritten = [&]() {
+        bool written = testsupport::ReadBytes(m_path) != marker;
+        testsupport::WriteBytes(m_path, marker);
+        return written;
+    };
+    testsupport::RemoveFile(prefs);
+    testsupport::WriteBytes(m_path, marker);
+    h.view->SaveDataFile();
+    EXPECT_TRUE(testsupport::FileExists(prefs));
+    EXPECT_FALSE(dataWritten());
+
+    h.SetClipboardText("new memo");
+    h.view->RunCommand(ID_EDIT_PASTE_CMD);
+    for (int i = 0; i < 2; ++i) {
+        h.view->SaveDataFile();
+        EXPECT_TRUE(dataWritten()) << "request " << i;
+    }
+
+    // A HotSync operation holds the file: the save fails, the file stays as
+    // it is, and the user hears of it once per run of failures.
+    std::vector<std::string> boxes;
+    Script s({Watch(&boxes)});
+    auto saveLocked = [&]() {
+        HANDLE hLock = ::CreateFileA(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        h.view->SaveDataFile();
+        ::CloseHandle(hLock);
+    };
+    saveLocked();
+    saveLocked();
+    EXPECT_FALSE(dataWritten());
+    EXPECT_TRUE(h.view->IsModified());
+    h.view->SaveDataFile();
+    EXPECT_TRUE(dataWritten());
+    saveLocked();
+    const std::string text = "box:" + Ansi(u8"メモのデータファイルを保存できませんでした。ディスクの空き容量が不足しているか、HotSync 操作などでファイルが使用中です。変更は失われていません。次の保存で再試行します。");
+    EXPECT_EQ(boxes, (Strings{text, text}));
+}
+
+TEST_F(ViewTest, StatusMessageCarriesThePositionAndTheCount)
+{
+    Open();
+    const int echo = 4;   // record index of "Echo", the fourth of four listed
+    h.host.statuses.clear();
+    h.view->RefillList(echo);
+    h.Pump();
+    ASSERT_FALSE(h.host.statuses.empty());
+    EXPECT_EQ(h.host.statuses.back(), std::make_pair(3, 4));
+    EXPECT_EQ(h.Items(), (Strings{"Alpha", "Bravo bank", "Charlie", "*Echo"}));
+    h.ChooseCategory(2);   // "Work": Charlie alone, not selected
+    h.Pump();
+    EXPECT_EQ(h.host.statuses.back(), std::make_pair(-1, 1));
+}
+
+TEST_F(ViewTest, FindMatchesCaseAsAskedAndSkipsDeletedMemos)
+{
+    Open();
+    struct Case {
+        const char* text;
+        BOOL matchCase;
+        Strings found;   // "index:first|second"
+    } cases[] = {
+        {"BANK", FALSE, {"3:Bravo bank|"}},
+        {"BANK", TRUE, {}},
+        {"a", TRUE, {"0:Charlie|third line", "1:Alpha|second of alpha", "3:Bravo bank|"}},
+        {"ALPHA", FALSE, {"1:Alpha|second of alpha"}},
+    };
+    for (const Case& c : cases) {
+        h.view->FindStart(c.text, c.matchCase, FALSE);
+        Strings found;
+        CString first, second;
+        int index = -1;
+        while (h.view->FindNext(first, second, index))
+            found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
+        EXPECT_EQ(found, c.found) << c.text << " " << c.matchCase;
+    }
+    // A memo cut while the search runs is not found any more.
+    h.view->FindStart("a", TRUE, FALSE);
+    h.Select({1});   // Bravo bank
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    Strings found;
+    CString first, second;
+    for (int index = -1; h.view->FindNext(first, second, index);)
+        found.push_back(std::to_string(index));
+    EXPECT_EQ(found, (Strings{"0", "1"}));
+
+    h.view->FindGoTo(2, TRUE);   // deleted: nothing happens
+    h.view->FindGoTo(0, TRUE);
+    EXPECT_EQ(h.view->GetCurrentRecord(), 0);
+    EXPECT_EQ(h.Preview(), "Charlie\r\nthird line");
+}
+
+TEST_F(ViewTest, CopyJoinsTheSelectedMemosWithFormFeeds)
+{
+    Open();
+    h.Select({0, 1, 3});
+    h.view->RunCommand(ID_EDIT_COPY_CMD);
+    EXPECT_EQ(h.ClipboardText(), "Alpha\r\nsecond of alpha\r\nmore\fBravo bank\fEcho");
+    h.Select({});
+    h.view->RunCommand(ID_EDIT_COPY_CMD);
+    EXPECT_EQ(h.ClipboardText(), "");
+}
+
+TEST_F(ViewTest, PasteMakesMemosOfAtMost32767BytesInTheShownCategory)
+{
+    struct Case {
+        std::string text;
+        int category;       // the category box's choice
+        Strings added;      // as ReadBack shows them
+    } cases[] = {
+        {std::string(70000, 'x'), -1,
+         {"xxxxxxxx..<32767>|0|u|0", "xxxxxxxx..<32767>|0|u|0", "xxxxxxxx..<4466>|0|u|0"}},
+        {"one\f\ftwo\f", 2, {"one|2|u|0", "two|2|u|0"}},
+        {"\f\f", 1, {}},
+        // A cut never splits a double-byte character.
+        {std::string(32766, 'y') + Ansi(u8"漢"), 0, {"yyyyyyyy..<32766>|0|u|0", Ansi(u8"漢") + "|0|u|0"}},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(MakeMemoFile(m_path, Basic()));
+        Open("user" + std::to_string(++round));
+        h.ChooseCategory(c.category);
+        const size_t before = h.Items().size();
+        h.SetClipboardText(c.text);
+        EXPECT_EQ(h.State(ID_EDIT_PASTE_CMD), "1/1");
+        h.view->RunCommand(ID_EDIT_PASTE_CMD);
+        EXPECT_EQ(h.Items().size(), before + c.added.size());
+        h.view->SaveDataFile();
+        Strings records = ReadBack(m_path, "pw");
+        EXPECT_EQ(Strings(records.begin() + 5, records.end()), c.added) << c.category;
+    }
+}
+
+TEST_F(ViewTest, DeleteAsksOnceAndUndoRestoresExactlyThoseMemosButNotACut)
+{
+    Open();
+    h.view->RefillList(1);   // "Alpha" previewed
+    EXPECT_EQ(h.Preview(), "Alpha\r\nsecond of alpha\r\nmore");
+    h.Select({0, 2});        // Alpha, Charlie
+    std::vector<std::string> seen;
+    {
+        std::string text, caption;
+        Script s({AnswerBox(&text, &caption, IDCANCEL)});
+        h.view->RunCommand(ID_DELETE_MEMO);
+        EXPECT_EQ(text, Ansi(u8"選択したメモを削除しますか？"));
+        EXPECT_EQ(caption, Ansi(u8"メモの削除"));
+        EXPECT_EQ(h.Items().size(), 4u);
+        Script t({AnswerBox(nullptr, nullptr, IDOK), Watch(&seen)});
+        h.view->RunCommand(ID_DELETE_MEMO);
+        EXPECT_EQ(t.StepsDone(), 1u);
+    }
+    EXPECT_EQ(h.Items(), (Strings{"Bravo bank", "Echo"}));
+    // The previewed memo went: nothing is offered for editing any more.
+    EXPECT_EQ(h.Preview(), "");
+    EXPECT_FALSE(h.EditEnabled());
+    EXPECT_EQ(h.State(ID_EDIT_MEMO), "1/0");
+    {
+        Script s({Watch(&seen)});
+        h.view->RunCommand(ID_EDIT_MEMO);
+        h.view->RunCommand(IDC_EDIT);
+    }
+    EXPECT_TRUE(seen.empty());
+
+    h.Select({0});   // Bravo: cut, never undone
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    EXPECT_EQ(h.ClipboardText(), "Bravo bank");
+    EXPECT_EQ(h.State(ID_EDIT_UNDO_CMD), "1/1");
+    h.view->RunCommand(ID_EDIT_UNDO_CMD);
+    EXPECT_EQ(h.Items(), (Strings{"*Alpha", "*Charlie", "Echo"}));
+    EXPECT_EQ(h.State(ID_EDIT_UNDO_CMD), "1/0");
+    EXPECT_TRUE(seen.empty());
+    h.view->SaveDataFile();
+    EXPECT_EQ(ReadBack(m_path, "pw"), (Strings{"Charlie\r\nthird line|2||1001", "Alpha\r\nsecond of alpha\r\nmore|1||1002",
+                                               "Delta deleted BANK|1|d|1003", "Bravo bank|0|d|1004", "Echo|1||1005"}));
+}
+
+TEST_F(ViewTest, MovingAMemoLeavesAFilteredListOrRenamesItsCell)
+{
+    Open();
+    h.ChooseCategory(1);   // Bank: Alpha, Echo
+    EXPECT_EQ(h.Items(), (Strings{"Alpha", "Echo"}));
+    h.Select({1});
+    h.view->RunCommand(ID_MOVE_CATEGORY_FIRST + 2);
+    EXPECT_EQ(h.Items(), (Strings{"Alpha"}));
+    h.ChooseCategory(-1);
+    h.Select({1});   // Bravo bank
+    h.view->RunCommand(ID_MOVE_CATEGORY_FIRST + 1);
+    EXPECT_EQ(h.Items(1), (Strings{"Bank", "*Bank", "Work", "Work"}));
+    h.view->SaveDataFile();
+    EXPECT_EQ(ReadBack(m_path, "pw")[3], "Bravo bank|1|u|1004");
+    EXPECT_EQ(ReadBack(m_path, "pw")[4], "Echo|2|u|1005");
+}
+
+TEST_F(ViewTest, ContextMenusOfferTheCategoriesAndFollowTheCommandStates)
+{
+    Open();
+    h.Select({});
+    HWND hList = ::GetDlgItem(h.view->m_hWnd, IDC_LIST);
+    auto describe = [&](int item) {
+        POINT pt = {5, 5};
+        if (item >= 0) {
+            RECT r;
+            ListView_GetItemRect(hList, item, &r, LVIR_LABEL);
+            pt = {r.left + 2, r.top + 2};
+        } else {
+            RECT r;
+            ::GetClientRect(hList, &r);
+            pt = {r.right - 5, r.bottom - 5};
+        }
+        ::ClientToScreen(hList, &pt);
+        CMenu menu;
+        HMENU hPopup = h.view->BuildContextMenu(menu, CPoint(pt.x, pt.y));
+        std::string out;
+        for (int i = 0; hPopup && i < ::GetMenuItemCount(hPopup); ++i) {
+            const UINT id = ::GetMenuItemID(hPopup, i);
+            if (id == 0)
+                continue;
+            const UINT state = ::GetMenuState(hPopup, i, MF_BYPOSITION);
+            out += (id == static_cast<UINT>(-1) ? std::string("sub") : std::to_string(id)) + ((state & MF_GRAYED) ? "-" : "+") + " ";
+            if (HMENU hSub = ::GetSubMenu(hPopup, i))
+                for (int j = 0; j < ::GetMenuItemCount(hSub); ++j)
+                    out += std::to_string(::GetMenuItemID(hSub, j)) + " ";
+        }
+        return out;
+    };
+    h.SetClipboardText("x");
+    h.view->RefillList(3);   // Bravo bank selected and previewed
+    EXPECT_EQ(describe(1), "57635+ 57634+ 57637+ 14+ 57642+ 15+ 16+ sub+ 21 22 20 ");
+    EXPECT_EQ(describe(-1), "57642+ 15+ 57637+ ");
+
+    // With the focus in the preview only copying and selecting its text count.
+    HWND hPreview = ::GetDlgItem(h.view->m_hWnd, IDC_MEMO);
+    ::SetFocus(hPreview);
+    ::SendMessageA(hPreview, EM_SETSEL, 0, 0);
+    EXPECT_EQ(h.State(ID_EDIT_COPY_CMD) + h.State(ID_DELETE_MEMO) + h.State(ID_EDIT_PASTE_CMD) + h.State(ID_NEW_MEMO), "1/01/01/00/0");
+    h.view->RunCommand(ID_EDIT_SELECT_ALL_CMD);
+    EXPECT_EQ(h.State(ID_EDIT_COPY_CMD), "1/1");
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    EXPECT_EQ(h.Items().size(), 4u);
+}
+
+TEST_F(ViewTest, ArrowKeysPreviewTheNeighbourOfTheSelection)
+{
+    Open();
+    h.view->RefillList(3);   // Bravo bank, second of four
+    HWND hList = ::GetDlgItem(h.view->m_hWnd, IDC_LIST);
+    const struct { WPARAM key; int previewed; } keys[] = {{VK_DOWN, 0}, {VK_DOWN, 4}, {VK_UP, 0}, {VK_UP, 3}, {VK_HOME, 3}};
+    for (const auto& k : keys) {
+        ::SendMessageA(hList, WM_KEYDOWN, k.key, 0);
+        EXPECT_EQ(h.view->GetCurrentRecord(), k.previewed) << k.key;
+    }
+}
+
+TEST_F(ViewTest, ViewsSwitchWithAltKeysAndTheTabIsRestored)
+{
+    Open();
+    struct { WPARAM key; int style; } steps[] = {{'R', LVS_ICON}, {'C', LVS_SMALLICON}, {'L', LVS_REPORT}, {'R', LVS_ICON}};
+    for (const auto& s : steps) {
+        MSG m = {h.view->m_hWnd, WM_SYSKEYDOWN, s.key, 0, 0, {0, 0}};
+        EXPECT_TRUE(h.view->PreTranslateMessage(&m));
+        h.Pump();
+        EXPECT_EQ(h.ListStyle(), s.style) << static_cast<char>(s.key);
+    }
+    h.DestroyView();
+    EXPECT_EQ(h.app.GetProfileInt("", "Tab", -1), 1u);
+    h.CreateView();
+    EXPECT_EQ(h.ListStyle(), LVS_ICON);
+}
+
+TEST_F(ViewTest, TheSplitterPlaceIsKeptAcrossDeactivation)
+{
+    Open();
+    auto listWidth = [&]() {
+        RECT r;
+        ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_LIST), &r);
+        return r.right - r.left;
+    };
+    const long before = listWidth();
+    RECT preview;
+    ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_MEMO), &preview);
+    ::MapWindowPoints(nullptr, h.view->m_hWnd, reinterpret_cast<POINT*>(&preview), 2);
+    ::SendMessageA(h.view->m_hWnd, WM_USER + 0x44, 0, preview.left - 120);   // drag the splitter left
+    const long dragged = listWidth();
+    EXPECT_EQ(dragged, before - 120);
+    h.view->Activate(FALSE);
+    h.DestroyView();
+    h.CreateView();
+    Open();
+    EXPECT_EQ(listWidth(), before);
+    h.view->Activate(TRUE);
+    h.Pump();
+    EXPECT_EQ(listWidth(), dragged);
+}
+
+TEST_F(ViewTest, EveryChangeReachesTheSavedFileWithItsFlags)
+{
+    Open();
+    h.ChooseCategory(2);
+    {
+        Script s({On(kEditTitle, [](HWND d) { SetItemText(d, IDC_MEMO, "Foxtrot new"); Click(d, IDOK); })});
+        h.view->RunCommand(ID_NEW_MEMO);
+        EXPECT_TRUE(s.Finished());
+    }
+    EXPECT_EQ(h.Items(), (Strings{"Charlie", "*Foxtrot new"}));
+    h.view->RefillList(0);
+    {
+        Script s({On(kEditTitle, [](HWND d) { SetItemText(d, IDC_MEMO, "Charlie\r\nchanged"); Click(d, IDOK); })});
+        h.view->RunCommand(IDC_EDIT);
+        EXPECT_TRUE(s.Finished());
+    }
+    h.ChooseCategory(-1);
+    h.Select({0});   // Alpha
+    {
+        Script s({AnswerBox(nullptr, nullptr, IDOK)});
+        h.view->RunCommand(ID_DELETE_MEMO);
+    }
+    h.Select({0});   // Bravo bank
+    h.view->RunCommand(ID_MOVE_CATEGORY_FIRST + 2);
+    h.SetClipboardText("Golf pasted");
+    h.view->RunCommand(ID_EDIT_PASTE_CMD);
+    EXPECT_TRUE(h.view->IsModified());
+    h.view->SaveDataFile();
+    EXPECT_EQ(ReadBack(m_path, "pw"),
+              (Strings{"Charlie\r\nchanged|2|u|1001", "Alpha\r\nsecond of alpha\r\nmore|1|d|1002", "Delta deleted BANK|1|d|1003",
+                       "Bravo bank|2|u|1004", "Echo|1||1005", "Foxtrot new|2|u|0", "Golf pasted|0|u|0"}));
+}
+
+TEST_F(ViewTest, HotSyncIsRefusedWhileTheCategoryEditorIsOpen)
+{
+    Open();
+    int during = -1;
+    Script s({On(kCategoriesTitle, [&](HWND d) {
+        during = NorvaneCommon::CComn::SyncOK();
+        Click(d, IDOK);
+    })});
+    h.ChooseCategory(-2);
+    EXPECT_TRUE(s.Finished());
+    EXPECT_EQ(during, 0);
+    EXPECT_NE(NorvaneCommon::CComn::SyncOK(), 0);
+}

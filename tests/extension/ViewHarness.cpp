@@ -1,0 +1,245 @@
+#include "ViewHarness.h"
+
+#include "Category.h"
+#include "MemoFile.h"
+#include "TessalyTable.h"
+#include "ViewRes.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+extern "C" __declspec(dllimport) void InitNvComnDLL(void);
+
+using namespace NorvaneCommon;
+using namespace uitest;
+
+namespace viewtest {
+
+const char kProfileKey[] = "NorvaneViewTest";
+
+std::string WinPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+bool MakeMemoFile(const std::string& path, const MemoFileSpec& spec)
+{
+    if (!tessaly::WriteEmptyMemoFile(path, Ansi(spec.password.c_str()), Ansi(spec.hint.c_str())))
+        return false;
+    CTessalyTable table;
+    CString p(path.c_str());
+    const std::string password = Ansi(spec.password.c_str());
+    if (table.OpenFrom(p, CFile::modeReadWrite, password.c_str()) != 0)
+        return false;
+    CCategoryMgr* mgr = table.GetCategoryManager();
+    if (!mgr)
+        return false;
+    for (const std::string& name : spec.categories) {
+        CCategory c;
+        if (mgr->Add(&c) != CatErrNone)
+            return false;
+        CString s(Ansi(name.c_str()).c_str());
+        mgr->Rename(static_cast<int>(c.GetIndex()), s);
+    }
+    DWORD id = 1001;
+    for (const Memo& m : spec.memos) {
+        CTessalyRecord* r = new CTessalyRecord;
+        r->SetMemo(CString(Ansi(m.text.c_str()).c_str()));
+        r->SetCategory(static_cast<DWORD>(m.category));
+        r->SetID(id++);
+        r->SetDeleted(m.deleted ? 1 : 0);
+        table.AppendRecord(r);
+    }
+    return table.Save() == 0;
+}
+
+std::vector<std::string> ReadBack(const std::string& path, const std::string& password)
+{
+    std::vector<std::string> out;
+    CTessalyTable table;
+    CString p(path.c_str());
+    if (table.OpenFrom(p, CFile::modeRead, Ansi(password.c_str()).c_str()) != 0)
+        return {"<cannot open>"};
+    for (int i = 0; i < table.GetRecordCount(); ++i) {
+        CTessalyRecord* r = static_cast<CTessalyRecord*>(table.GetRecord(i));
+        std::string text(r->GetMemo().GetString());
+        if (text.size() > 40)
+            text = text.substr(0, 8) + "..<" + std::to_string(text.size()) + ">";
+        out.push_back(text + "|" + std::to_string(r->GetCategory()) + "|" + (r->IsUpdate() ? "u" : "")
+                      + (r->IsDeleted() ? "d" : "") + "|" + std::to_string(r->GetID()));
+    }
+    return out;
+}
+
+LRESULT HostWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == CMainDlg::WM_STATUSMESSAGE) {
+        statuses.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
+        return 0;
+    }
+    if (message == WM_SIZE) {
+        if (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD))
+            ::MoveWindow(hChild, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+Step Watch(std::vector<std::string>* seen)
+{
+    return [seen](HWND top) {
+        if (top) {
+            if (IsMessageBox(top)) {
+                seen->push_back("box:" + BoxText(top));
+                Click(top, IDOK);
+            } else {
+                seen->push_back("dialog:" + WindowText(top));
+                Click(top, IDCANCEL);
+            }
+        }
+        return false;
+    };
+}
+
+ViewHarness::ViewHarness()
+{
+    InitNvComnDLL();
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
+    app.SetRegistryKey(kProfileKey);
+    host.Create(nullptr, "Memo view", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CRect(20, 20, 820, 560), nullptr, 0);
+    app.m_pMainWnd = &host;
+    host.ShowWindow(SW_SHOW);
+    CreateView();
+}
+
+ViewHarness::~ViewHarness()
+{
+    DestroyView();
+    app.m_pMainWnd = nullptr;
+    host.DestroyWindow();
+    Pump();
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+}
+
+void ViewHarness::CreateView()
+{
+    view = new CMainDlg;
+    view->Create(&host);
+    CRect rc;
+    host.GetClientRect(&rc);
+    view->MoveWindow(0, 0, rc.Width(), rc.Height());
+    view->ShowWindow(SW_SHOW);
+    Pump();
+}
+
+void ViewHarness::DestroyView()
+{
+    delete view;
+    view = nullptr;
+    Pump();
+}
+
+void ViewHarness::Pump()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (view && view->PreTranslateMessage(&msg))
+            continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+std::vector<std::string> ViewHarness::Items(int column) const
+{
+    HWND h = ::GetDlgItem(view->m_hWnd, IDC_LIST);
+    std::vector<std::string> out;
+    const int count = ListView_GetItemCount(h);
+    for (int i = 0; i < count; ++i) {
+        char text[512] = {};
+        ListView_GetItemText(h, i, column, text, sizeof text);
+        const bool selected = ListView_GetItemState(h, i, LVIS_SELECTED) != 0;
+        out.push_back((selected ? "*" : "") + std::string(text));
+    }
+    return out;
+}
+
+void ViewHarness::Select(const std::vector<int>& positions)
+{
+    HWND h = ::GetDlgItem(view->m_hWnd, IDC_LIST);
+    ListView_SetItemState(h, -1, 0, LVIS_SELECTED);
+    for (int p : positions)
+        ListView_SetItemState(h, p, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+void ViewHarness::ChooseCategory(int data)
+{
+    HWND h = ::GetDlgItem(view->m_hWnd, IDC_CATEGORY);
+    const int count = static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data) {
+            ::SendMessageA(h, CB_SETCURSEL, i, 0);
+            ::SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE),
+                           reinterpret_cast<LPARAM>(h));
+            return;
+        }
+    }
+}
+
+std::string ViewHarness::Preview() const
+{
+    return ItemText(view->m_hWnd, IDC_MEMO);
+}
+
+bool ViewHarness::EditEnabled() const
+{
+    return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE;
+}
+
+int ViewHarness::ListStyle() const
+{
+    return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK);
+}
+
+std::string ViewHarness::State(UINT nID)
+{
+    int handled, enabled, checked, reserved;
+    view->GetCommandState(nID, handled, enabled, checked, reserved);
+    return std::to_string(handled) + "/" + std::to_string(enabled);
+}
+
+std::string ViewHarness::ClipboardText() const
+{
+    std::string text = "<none>";
+    if (!::OpenClipboard(nullptr))
+        return "<closed>";
+    if (HGLOBAL h = ::GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
+            text = p;
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void ViewHarness::SetClipboardText(const std::string& ansi) const
+{
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, ansi.size() + 1);
+    std::memcpy(::GlobalLock(h), ansi.c_str(), ansi.size() + 1);
+    ::GlobalUnlock(h);
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::SetClipboardData(CF_TEXT, h);
+        ::CloseClipboard();
+    }
+}
+
+} // namespace viewtest
