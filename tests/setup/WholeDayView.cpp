@@ -174,10 +174,12 @@ void Attach()
     Check(WaitUntil([] { return (g_main = FindWindowA("PalmDesktopStandIn", nullptr)) != nullptr; }, 60000),
           "desktop.exe is running");
     GetWindowThreadProcessId(g_main, &g_pid);
-    WaitUntil([] { return EnumChildWindows(g_main, FindList, 0), g_list != nullptr; });
-    Check(g_list != nullptr, "the memo view is shown");
-    g_view = GetParent(g_list);
-    g_preview = GetDlgItem(g_view, IDC_MEMO);
+    // The list is made before the preview: the view is whole with both.
+    Check(WaitUntil([] {
+              EnumChildWindows(g_main, FindList, 0);
+              return g_list && (g_preview = GetDlgItem(g_view = GetParent(g_list), IDC_MEMO)) != nullptr;
+          }),
+          "the memo view is shown");
 }
 
 // Selects item i with the arrow keys, as the preview follows them, and
