@@ -28,11 +28,11 @@ double Now()
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-MemoFileSpec Spec()
+MemoFilePlan Plan()
 {
     static const char* const heads[] = {u8"ネットバンキング", u8"Wi-Fi", u8"社内システム", u8"クレジットカード", u8"会員番号",
                                         u8"mail account", u8"玄関の暗証番号", u8"図書館カード"};
-    MemoFileSpec s;
+    MemoFilePlan s;
     s.password = kPassword;
     s.hint = "bench";
     s.categories = {u8"銀行", u8"仕事", u8"家庭"};
@@ -55,7 +55,7 @@ int main()
     const std::string folder = std::string(dir) + "tessaly-view-bench";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     const std::string path = folder + "\\record.dat";
-    if (!MakeMemoFile(path, Spec())) {
+    if (!MakeMemoFile(path, Plan())) {
         std::fprintf(stderr, "bench_view: cannot write %s\n", path.c_str());
         return 1;
     }

@@ -241,6 +241,13 @@ void CEditRecordDlg::OnDestroy()
     }
 }
 
+void CEditRecordDlg::OnSize(UINT nType, int cx, int cy)
+{
+    CResizeDialog::OnSize(nType, cx, cy);
+    // The group box is drawn on the dialog's background; its old edges go.
+    Invalidate();
+}
+
 LRESULT CEditRecordDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_GETMINMAXINFO && m_bInitialized) {

@@ -27,6 +27,7 @@ protected:
     void OnCancel() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void OnDestroy() override;
+    void OnSize(UINT nType, int cx, int cy) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

@@ -187,6 +187,13 @@ void CMainDlg::OnDestroy()
     CResizeDialog::OnDestroy();
 }
 
+void CMainDlg::OnSize(UINT nType, int cx, int cy)
+{
+    CResizeDialog::OnSize(nType, cx, cy);
+    // The frame follows the client area; the old one must not stay.
+    Invalidate();
+}
+
 void CMainDlg::OnPaint()
 {
     CPaintDC dc(this);
@@ -231,7 +238,10 @@ void CMainDlg::OpenDataFile(const CString& strUserName, const CString& strDataFi
 {
     m_undoList.clear();
     // The items name records of the table about to be read again.
+    m_list.SendMessage(WM_SETREDRAW, FALSE);
     m_list.DeleteAllItems();
+    m_list.SendMessage(WM_SETREDRAW, TRUE);
+    m_list.RedrawWindow(nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     if (strUserName != m_strUserName)
         ClearPassword();
     m_strUserName = strUserName;

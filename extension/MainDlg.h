@@ -76,6 +76,7 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     void OnPaint() override;
     void OnDestroy() override;
+    void OnSize(UINT nType, int cx, int cy) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

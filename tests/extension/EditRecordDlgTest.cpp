@@ -41,7 +41,7 @@ protected:
     void SetUp() override
     {
         m_path = WinPath(m_dir.File("record.dat"));
-        MemoFileSpec s;
+        MemoFilePlan s;
         s.categories = {"Bank", "Work"};
         s.memos = {{"Alpha", 1}, {"Bravo", 2}};
         ASSERT_TRUE(MakeMemoFile(m_path, s));
@@ -188,6 +188,37 @@ TEST_F(EditorTest, EditCommandsActOnTheMemoText)
     EXPECT_EQ(afterCut, "");
     EXPECT_EQ(afterPaste, "AlphaAlpha");
     EXPECT_EQ(h.Preview(), "AlphaAlpha");
+}
+
+TEST_F(EditorTest, CtrlAReachesTheEditorThroughItsAccelerators)
+{
+    h.view->RefillList(1);
+    std::string selected;
+    Run(ID_EDIT_MEMO, [&](HWND d) {
+        HWND e = ::GetDlgItem(d, IDC_MEMO);
+        ::SetForegroundWindow(d);
+        ::SetFocus(e);
+        ::SendMessageA(e, EM_SETSEL, 0, 0);
+        INPUT keys[4] = {};
+        const WORD vk[4] = {VK_CONTROL, 'A', 'A', VK_CONTROL};
+        for (int i = 0; i < 4; ++i) {
+            keys[i].type = INPUT_KEYBOARD;
+            keys[i].ki.wVk = vk[i];
+            keys[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
+        }
+        ::SendInput(4, keys, sizeof(INPUT));
+    }, {[&](HWND d) {
+        if (!d)
+            return false;
+        DWORD start = 0, end = 0;
+        ::SendMessageA(::GetDlgItem(d, IDC_MEMO), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        if (end == 0)
+            return false;   // the keys are still on their way
+        selected = std::to_string(start) + "-" + std::to_string(end);
+        Click(d, IDCANCEL);
+        return true;
+    }});
+    EXPECT_EQ(selected, "0-5");
 }
 
 TEST_F(EditorTest, TheCategoryEditorOpensFromTheBoxAndHotSyncStaysRefused)

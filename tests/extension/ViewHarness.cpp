@@ -26,19 +26,19 @@ std::string WinPath(std::string path)
     return path;
 }
 
-bool MakeMemoFile(const std::string& path, const MemoFileSpec& spec)
+bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan)
 {
-    if (!tessaly::WriteEmptyMemoFile(path, Ansi(spec.password.c_str()), Ansi(spec.hint.c_str())))
+    if (!tessaly::WriteEmptyMemoFile(path, Ansi(plan.password.c_str()), Ansi(plan.hint.c_str())))
         return false;
     CTessalyTable table;
     CString p(path.c_str());
-    const std::string password = Ansi(spec.password.c_str());
+    const std::string password = Ansi(plan.password.c_str());
     if (table.OpenFrom(p, CFile::modeReadWrite, password.c_str()) != 0)
         return false;
     CCategoryMgr* mgr = table.GetCategoryManager();
     if (!mgr)
         return false;
-    for (const std::string& name : spec.categories) {
+    for (const std::string& name : plan.categories) {
         CCategory c;
         if (mgr->Add(&c) != CatErrNone)
             return false;
@@ -46,7 +46,7 @@ bool MakeMemoFile(const std::string& path, const MemoFileSpec& spec)
         mgr->Rename(static_cast<int>(c.GetIndex()), s);
     }
     DWORD id = 1001;
-    for (const Memo& m : spec.memos) {
+    for (const Memo& m : plan.memos) {
         CTessalyRecord* r = new CTessalyRecord;
         r->SetMemo(CString(Ansi(m.text.c_str()).c_str()));
         r->SetCategory(static_cast<DWORD>(m.category));
@@ -126,6 +126,8 @@ ViewHarness::~ViewHarness()
         ::EmptyClipboard();
         ::CloseClipboard();
     }
+    // The prefix is shared with other suites that expect no settings.
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
 }
 
 void ViewHarness::CreateView()

@@ -20,7 +20,7 @@ struct Memo {
     bool deleted = false;
 };
 
-struct MemoFileSpec {
+struct MemoFilePlan {
     std::string password;                  // empty: none
     std::string hint;
     std::vector<std::string> categories;   // names of categories 1, 2, ...
@@ -31,7 +31,7 @@ struct MemoFileSpec {
 std::string WinPath(std::string path);
 
 // Writes the file through the data core; false when it cannot.
-bool MakeMemoFile(const std::string& path, const MemoFileSpec& spec);
+bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan);
 
 // One record as the data core reads it back: "text|category|flags|id",
 // flags "u" update, "d" deleted.

@@ -52,9 +52,9 @@ Step TypePassword()
     });
 }
 
-MemoFileSpec Sample()
+MemoFilePlan Sample()
 {
-    MemoFileSpec s;
+    MemoFilePlan s;
     s.password = kPassword;
     s.hint = u8"いつもの合言葉";
     s.categories = {u8"銀行", u8"仕事", u8"家庭"};
@@ -143,7 +143,9 @@ int main(int argc, char** argv)
         // Beside the list rather than over it: under Wine a list covered by
         // another window at the moment of the picture shows blank.
         Script s({On(Ansi(u8"メモの編集"), [](HWND hDlg) {
-                      ::SetWindowPos(hDlg, nullptr, 500, 380, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                      RECT r;
+                      ::GetWindowRect(hDlg, &r);
+                      ::SetWindowPos(hDlg, nullptr, 480, 330, r.right - r.left + 60, r.bottom - r.top + 60, SWP_NOZORDER);
                       WriteRect(hDlg);
                   }),
                   After(4000, [](HWND hDlg) { Click(hDlg, IDCANCEL); })});
