@@ -6,8 +6,10 @@
 // status bar, the dialogs.
 //
 //   WholeDayView day DATAFILE PASSWORD WRONG NEWTEXT EDITTEXT CATEGORY
-//       the password (a wrong one first), read, write, edit, move, delete
-//       and undo, delete, copy two and paste them, save, HotSync
+//       on a data file of five unfiled memos: the password (a wrong one
+//       first), read, write a memo filed under CATEGORY, edit, move one to
+//       CATEGORY, delete and undo, delete, copy the two of CATEGORY and paste
+//       them, save, HotSync
 //   WholeDayView resync
 //       HotSync again, then close desktop.exe
 //

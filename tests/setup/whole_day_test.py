@@ -56,9 +56,10 @@ def drive(t, wine, a, *args):
             found.setdefault(key, []).append(json.loads(value))
         else:
             print("  view: " + line)
-    t.expect(rc == 0, "the view driven through %s (exit %d)" % (args[0], rc))
-    t.expect(all("HotSync 操作が完了しました。" in log for log in found.get("hotsync", [""])), "HotSync completed")
-    return rc == 0, found
+    ok = t.expect(rc == 0, "the view driven through %s (exit %d)" % (args[0], rc))
+    if ok:
+        t.expect(all("HotSync 操作が完了しました。" in log for log in found["hotsync"]), "the HotSync log: completed")
+    return ok, found
 
 
 def the_view(t, wine, a, category, data):
