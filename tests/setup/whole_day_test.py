@@ -95,6 +95,11 @@ def the_view(t, wine, a, category, data):
         t.expect(memos and not any(m["update"] or m["deleted"] or m["new"] for m in memos),
                  "the desktop data file is clean")
 
+        for path in (data, wine.path(r"C:\hh\Tessaly-Vqxa.pdb")):
+            raw = open(path, "rb").read()
+            t.expect(not any(m.split("\n")[0].encode("cp932") in raw for m in expected),
+                     "no memo in clear in " + os.path.basename(path))
+
         # A change on the handheld meanwhile, brought by the next HotSync.
         target = next((r["id"] for r in records if r["text"] == EDITED), None)
         rc, _ = handheld(wine, a, "edit", str(target), "--password", PASSWORD, stdin=ON_HANDHELD.encode())
