@@ -98,7 +98,10 @@ std::string Text(HWND h)
     return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-void Type(HWND edit, const std::string& text) { SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+void Type(HWND edit, const std::string& text)
+{
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
 void Command(UINT item) { PostMessageA(g_main, WM_COMMAND, desktop::CommandOfItem(item), 0); }
 bool Grayed(UINT menu, UINT item)

@@ -24,7 +24,8 @@ ROOT = r"C:\Palm"
 HOST = r"C:\Palm Desktop"   # Palm Desktop and the HotSync Manager, as the user has them
 USER = "Taro"
 PASSWORD = "kagi"
-MEMOS = ["買い物\n牛乳、卵", "会議メモ\n10時から", "秘密\n金庫の番号", "電話番号\n03-1234-5678", "Wi-Fi\nabc123"]
+MEMOS = ["買い物\n牛乳、卵", "会議メモ\n10時から", "秘密\n金庫の番号", "電話番号\n03-1234-5678",
+         "Wi-Fi\nabc123"]   # five, unfiled, as WholeDayView expects
 CATEGORY = "仕事"
 NEW = "新しいメモ\nデスクトップで書いた"
 EDITED = "書き直したメモ\n二行目も"
@@ -58,7 +59,8 @@ def drive(t, wine, a, *args):
             print("  view: " + line)
     ok = t.expect(rc == 0, "the view driven through %s (exit %d)" % (args[0], rc))
     if ok:
-        t.expect(all("HotSync 操作が完了しました。" in log for log in found["hotsync"]), "the HotSync log: completed")
+        t.expect(all("HotSync 操作が完了しました。" in log for log in found["hotsync"]),
+                 "the HotSync log: completed")
     return ok, found
 
 
