@@ -33,6 +33,10 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG
 trap 'wineserver -k 2>/dev/null || true; [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true' EXIT
 wineserver -p
 wine wineboot </dev/null >/dev/null 2>&1
+# The tests share the build's prefix and may have left settings behind.
+for key in 'HKCU\Software\Norvane' 'HKCU\Software\PalmDesktopStandIn' 'HKCU\Software\HotSync'; do
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+done
 
 # The host's software, as the user has it before Tessaly is installed.
 system32=$prefix/drive_c/windows/system32

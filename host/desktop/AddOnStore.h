@@ -3,10 +3,12 @@
 //       CreatorID (DWORD), Flag (DWORD), Description, LargeBitmap, SmallBitmap,
 //       MenuCaption, NameText, DataFileName, DatabaseName (strings)
 //   HKCU\Software\PalmDesktopStandIn\Controls   <add-on name> = ProgID or CLSID
-//   HKCU\Software\PalmDesktopStandIn            FailManager, FailAddOn (tests only)
-// FailManager and FailAddOn list function-table positions (numbers separated
-// by anything else) at which the add-on manager or an entry fails with
-// E_FAIL without doing anything.
+//   HKCU\Software\PalmDesktopStandIn            FailManager, FailAddOn, FailService,
+//       FailApplication, FailFrame, FailStatusBar (tests only)
+// Each Fail list holds function-table positions (numbers separated by
+// anything else) at which the add-on manager, an entry, or the container's
+// service, application, frame or status bar object fails with E_FAIL
+// without doing anything.
 #pragma once
 
 #include <windows.h>

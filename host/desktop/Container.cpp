@@ -1,5 +1,6 @@
 #include "Container.h"
 
+#include "AddOnStore.h"
 #include "ComBase.h"
 #include "PalmDesktop.h"
 
@@ -398,11 +399,17 @@ private:
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }                           \
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
 
-HRESULT QueryOut(IUnknown* object, REFIID iid, IDispatch** out)
+// A test names positions of the host objects that fail (AddOnStore.h):
+// FailService, FailApplication, FailFrame, FailStatusBar.
+bool Fails(const wchar_t* list, int position) { return FailureRequested(list, position); }
+
+HRESULT QueryOut(IUnknown* object, REFIID iid, IDispatch** out, const wchar_t* list, int position)
 {
     if (!out)
         return E_POINTER;
     *out = nullptr;
+    if (Fails(list, position))
+        return E_FAIL;
     if (!object)
         return E_UNEXPECTED;
     return object->QueryInterface(iid, reinterpret_cast<void**>(out));
@@ -430,6 +437,8 @@ public:
     {
         if (!m_state)
             return E_UNEXPECTED;
+        if (Fails(L"FailStatusBar", 9))
+            return E_FAIL;
         HWND bar = m_state->options.statusBar;
         int parts = bar ? static_cast<int>(SendMessageA(bar, SB_GETPARTS, 0, 0)) : 2;
         if (pane < 0 || pane >= parts)
@@ -453,6 +462,8 @@ public:
         if (!menu)
             return E_POINTER;
         *menu = 0;
+        if (Fails(L"FailFrame", 10))
+            return E_FAIL;
         if (!m_state || !m_state->options.menuBar)
             return E_UNEXPECTED;
         *menu = static_cast<LONG>(reinterpret_cast<INT_PTR>(m_state->options.menuBar));
@@ -465,6 +476,8 @@ public:
         if (!position)
             return E_POINTER;
         *position = -1;
+        if (Fails(L"FailFrame", 13))
+            return E_FAIL;
         if (!m_state)
             return E_UNEXPECTED;
         int p = FindMenuPosition(m_state->options.menuBar, static_cast<UINT>(menuId), static_cast<UINT>(itemId));
@@ -475,7 +488,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetStatusBar(IDispatch** out) override
     {
-        return QueryOut(m_state ? m_state->statusBar : nullptr, IID_IStatusBar, out);
+        return QueryOut(m_state ? m_state->statusBar : nullptr, IID_IStatusBar, out, L"FailFrame", 14);
     }
 };
 
@@ -493,7 +506,8 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFrame(IDispatch** out) override
     {
-        return QueryOut(m_state ? m_state->objects[int(EventSet::Frame)] : nullptr, IID_IFrame, out);
+        return QueryOut(m_state ? m_state->objects[int(EventSet::Frame)] : nullptr, IID_IFrame, out,
+                        L"FailApplication", 16);
     }
 };
 
@@ -502,7 +516,8 @@ public:
     explicit ServiceObject(Container::State* state) : EventSource(state, DIID_ServiceEvents) {}
     HRESULT STDMETHODCALLTYPE GetApplication(IDispatch** out) override
     {
-        return QueryOut(m_state ? m_state->objects[int(EventSet::Application)] : nullptr, IID_IApplication, out);
+        return QueryOut(m_state ? m_state->objects[int(EventSet::Application)] : nullptr, IID_IApplication, out,
+                        L"FailService", 7);
     }
     HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
@@ -512,6 +527,9 @@ public:
     {
         if (!base)
             return E_POINTER;
+        *base = 0;
+        if (Fails(L"FailService", 12))
+            return E_FAIL;
         *base = m_state ? m_state->options.commandIdBase : 0;
         return m_state ? S_OK : E_UNEXPECTED;
     }
@@ -523,6 +541,8 @@ public:
         if (!user || !dataFile)
             return E_POINTER;
         *user = *dataFile = nullptr;
+        if (Fails(L"FailService", 16))
+            return E_FAIL;
         if (!m_state)
             return E_UNEXPECTED;
         *user = AnsiToBstr(m_state->user);
@@ -539,6 +559,9 @@ public:
     {
         if (!active)
             return E_POINTER;
+        *active = 0;
+        if (Fails(L"FailService", 17))
+            return E_FAIL;
         *active = m_state && m_state->active ? 1 : 0;
         return m_state ? S_OK : E_UNEXPECTED;
     }
@@ -547,6 +570,8 @@ public:
     {
         if (!m_state)
             return E_UNEXPECTED;
+        if (Fails(L"FailService", 19))
+            return E_FAIL;
         m_state->ready = ready;
         return S_OK;
     }

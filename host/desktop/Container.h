@@ -2,7 +2,9 @@
 // in-process, activates it in place in a window, and serves it Palm
 // Desktop's add-on service, application, frame and status bar objects with
 // their connection points, through which the container fires the events.
-// desktop.exe hosts its add-ons with it; tests host controls with it too.
+// desktop.exe hosts its add-ons with it; tests host controls with it too,
+// and can make the host objects' calls fail through the stand-in's failure
+// lists (AddOnStore.h).
 #pragma once
 
 #include <windows.h>

@@ -1,16 +1,31 @@
-// The event sink against a stand-in host and a recording view, and the
-// control of TessalyExt.ocx hosted in an in-place container.
+// The event sink and the control of TessalyExt.ocx in the desktop stand-in's
+// container: the sink linked in with a recording view, for what reaches the
+// view; the module's own control with the view it has, for what reaches the
+// host.
 #include "Comn.h"
-#include "FakeHost.h"
+#include "ExtTest.h"
 #include "SinkObject.h"
 #include "TessalyExt_h.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
-using namespace fake;
+#include <memory>
+
+using namespace ext;
 using namespace PalmDesktop;
+using desktop::CommandOfItem;
+using desktop::Container;
+using desktop::EventArgs;
+using desktop::EventSet;
 
 namespace {
+
+const EventSet kSets[] = {EventSet::Service, EventSet::Application, EventSet::Frame};
+const char kShowColumns[] = "列の表示...";
+const char kRefusal[] = "データ編集中は HotSync 機能を実行できません。ダイアログを閉じて、HotSync ボタンをもう一度押してください。";
+const LONG kOwnCommand = 40100;   // the container's command base + 100
 
 std::string Num(long n) { return std::to_string(n); }
 
@@ -18,173 +33,214 @@ std::string Num(long n) { return std::to_string(n); }
 struct RecordingView : CSinkView {
     std::vector<std::string> calls;
     BOOL found = TRUE;
-    void OpenDataFile(const CString& u, const CString& p) override { calls.push_back("Open " + S(u) + " " + S(p)); }
-    void SaveDataFile() override { calls.push_back("Save"); }
-    void Activate(BOOL b) override { calls.push_back("Activate " + Num(b)); }
-    void RunCommand(UINT id) override { calls.push_back("Run " + Num(id)); }
-    void GetCommandState(UINT id, int& h, int& e, int& c, int& r) override
-    {
-        calls.push_back("State " + Num(id));
-        h = 1, e = 1, c = 1, r = 7;
-    }
+    void Log(const std::string& call) { calls.push_back(call); }
+    static std::string S(const CString& s) { return static_cast<const char*>(s); }
+    void OpenDataFile(const CString& u, const CString& p) override { Log("Open " + S(u) + " " + S(p)); }
+    void SaveDataFile() override { Log("Save"); }
+    void Activate(BOOL b) override { Log("Activate " + Num(b)); }
+    void RunCommand(UINT id) override { Log("Run " + Num(id)); }
+    void GetCommandState(UINT id, int& h, int& e, int& c, int& r) override { Log("State " + Num(id)), h = e = c = 1, r = 7; }
     BOOL PreTranslateMessage(MSG* m) override
     {
-        calls.push_back("PreTranslate " + Num(m->message) + " " + Num(m->wParam) + " " + Num(m->lParam) + " "
-                        + Num(m->time) + " " + Num(m->pt.x) + " " + Num(m->pt.y));
+        Log("PreTranslate " + Num(m->message) + " " + Num(m->wParam) + " " + Num(m->lParam) + " " + Num(m->time) + " "
+            + Num(m->pt.x) + " " + Num(m->pt.y));
         return m->wParam == 'L';
     }
-    void FindStart(const CString& t, BOOL m, BOOL w) override
-    {
-        calls.push_back("FindStart " + S(t) + " " + Num(m) + " " + Num(w));
-    }
+    void FindStart(const CString& t, BOOL m, BOOL w) override { Log("FindStart " + S(t) + " " + Num(m) + " " + Num(w)); }
     BOOL FindNext(CString& first, CString& second, int& index) override
     {
         first = "first", second = "second", index = 7;
         return found;
     }
-    void FindGoTo(int index, BOOL show) override { calls.push_back("FindGoTo " + Num(index) + " " + Num(show)); }
-    void EditCategories() override { calls.push_back("EditCategories"); }
-    void ShowColumns() override { calls.push_back("ShowColumns"); }
-    static std::string S(const CString& s) { return static_cast<const char*>(s); }
+    void FindGoTo(int index, BOOL show) override { Log("FindGoTo " + Num(index) + " " + Num(show)); }
+    void EditCategories() override { Log("EditCategories"); }
+    void ShowColumns() override { Log("ShowColumns"); }
 };
 
-const char kShowColumns[] = "列の表示...";
-const char kRefusal[] = "データ編集中は HotSync 機能を実行できません。ダイアログを閉じて、HotSync ボタンをもう一度押してください。";
+using Items = std::vector<std::pair<std::string, UINT>>;
 
-// The View menu as the host shows it before any add-on touched it.
-std::vector<std::pair<std::string, UINT>> PlainViewMenu()
+// The View menu as the host shows it before any add-on touched it, and with
+// the control's item after the host's last one.
+const Items kPlainView = {{"&List", 20051}, {"La&rge Icons", 20052}, {"S&mall Icons", 20053}};
+Items ActiveView()
 {
-    return {{"19050", 20050}, {"19051", 20051}, {"19052", 20052}, {"19053", 20053}};
+    Items items = kPlainView;
+    items.emplace_back("-", 0);
+    items.emplace_back(Ansi(kShowColumns), kOwnCommand);
+    return items;
 }
 
-class Sink : public ::testing::Test {
+// A host window with its container, and what the container shows.
+class Host : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ::OleInitialize(nullptr); }
+    static void TearDownTestSuite() { ::OleUninitialize(); }
+    void SetUp() override { desktoptest::ClearStandIn(); }
+    void TearDown() override
+    {
+        container.reset();
+        desktoptest::ClearStandIn();
+    }
+    void MakeContainer(bool offerService = true)
+    {
+        Container::Options o = window.Options();
+        o.offerService = offerService;
+        container = std::make_unique<Container>(o);
+    }
+    // The texts of the View menu's items ("-" for a separator) with their IDs.
+    Items ViewMenu() const
+    {
+        Items items;
+        HMENU h = ::GetSubMenu(window.menu, desktop::FindMenuPosition(window.menu, MenuView, 0));
+        for (int i = 0; i < ::GetMenuItemCount(h); ++i) {
+            char text[64] = "";
+            ::GetMenuStringA(h, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+            bool separator = (::GetMenuState(h, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) != 0;
+            items.emplace_back(separator ? "-" : text, ::GetMenuItemID(h, i));
+        }
+        return items;
+    }
+    size_t Connections() const
+    {
+        size_t n = 0;
+        for (EventSet set : kSets)
+            n += container->Cookies(set).size();
+        return n;
+    }
+    // The references held on the host's objects.
+    std::vector<ULONG> Refs() const
+    {
+        std::vector<ULONG> refs;
+        for (IUnknown* o : {container->Object(EventSet::Service), container->Object(EventSet::Application),
+                            container->Object(EventSet::Frame), container->StatusBarObject()})
+            o->AddRef(), refs.push_back(o->Release());
+        return refs;
+    }
+    desktoptest::HostWindow window;
+    std::unique_ptr<Container> container;
+};
+
+// --------------------------------------------------------------- the sink
+
+class Sink : public Host {
 protected:
     void SetUp() override
     {
-        Log().Clear();
+        Host::SetUp();
+        MakeContainer();
+        refs = Refs();
+        IAddOnService* service = nullptr;
+        container->Object(EventSet::Service)->QueryInterface(IID_IAddOnService, reinterpret_cast<void**>(&service));
         sink = new SinkObject;
-        sink->SetService(&service);
+        sink->SetService(service);
+        service->Release();
         sink->SetView(&view);
         sink->Connect();
     }
+    // Letting go ends every connection and gives back every reference.
     void TearDown() override
     {
         sink->Detach();
+        EXPECT_EQ(0u, Connections());
         sink->Release();
-        EXPECT_TRUE(service.AllReleased());
+        EXPECT_EQ(refs, Refs());
+        Host::TearDown();
     }
-    HRESULT Service(DISPID id, std::vector<VARIANT> args) { return service.events.Fire(id, std::move(args)); }
-    LONG Command(LONG id)
+    HRESULT Fire(DISPID id, const std::function<void(EventArgs&)>& build)
     {
-        LONG handled = -1;
-        EXPECT_EQ(S_OK, Service(evCommand, {Long(id), OutLong(&handled)}));
-        return handled;
+        return container->Fire(EventSet::Service, id, build);
     }
-    std::vector<LONG> State(LONG id)
-    {
-        std::vector<LONG> s(4, -1);
-        EXPECT_EQ(S_OK, Service(evCommandState, {Long(id), OutLong(&s[0]), OutLong(&s[1]), OutLong(&s[2]), OutLong(&s[3])}));
-        return s;
-    }
-    std::pair<LONG, std::string> HotSyncQuery()
-    {
-        LONG allowed = -1;
-        BSTR message = nullptr;
-        EXPECT_EQ(S_OK, service.application.events.Fire(evHotSyncQuery, {Text("x"), OutLong(&allowed), OutText(&message)}));
-        std::string text = Narrow(message);
-        ::SysFreeString(message);
-        return {allowed, text};
-    }
-    fake::Service service;
     RecordingView view;
     SinkObject* sink = nullptr;
+    std::vector<ULONG> refs;
 };
 
 } // namespace
 
-TEST_F(Sink, ConnectsEachEventSetOnItsOwnObjectAndLetsGo)
+TEST_F(Sink, ConnectsEachEventSetAndActivationAddsTheColumnsItemOnce)
 {
-    EXPECT_EQ(service.events.cookie, sink->GetCookie(SinkObject::ServiceEvents));
-    EXPECT_EQ(service.application.events.cookie, sink->GetCookie(SinkObject::ApplicationEvents));
-    EXPECT_EQ(service.application.frame.events.cookie, sink->GetCookie(SinkObject::FrameEvents));
-    EXPECT_NE(nullptr, service.events.sink);
-    EXPECT_NE(nullptr, service.application.events.sink);
-    EXPECT_NE(nullptr, service.application.frame.events.sink);
-    EXPECT_NE(0u, sink->GetCookie(SinkObject::FrameEvents));
-    // Frame events are taken and ignored.
-    EXPECT_EQ(S_OK, service.application.frame.events.Fire(1, {}));
-}
-
-TEST_F(Sink, ActivationAddsTheColumnsItemOnceAndDeactivationRemovesExactlyIt)
-{
-    Frame& frame = service.application.frame;
-    auto active = PlainViewMenu();
-    active.emplace_back("-", 0);
-    active.emplace_back(Ansi(kShowColumns), 30100);   // the command base + 100
+    const SinkObject::EventSet own[] = {SinkObject::ServiceEvents, SinkObject::ApplicationEvents,
+                                        SinkObject::FrameEvents};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(std::vector<DWORD>{sink->GetCookie(own[i])}, container->Cookies(kSets[i]));
+    EXPECT_EQ(S_OK, container->Fire(EventSet::Frame, 1, [](EventArgs& a) { a.In(LONG(1)); }));   // ignored
+    // Activation adds the item once; deactivation removes exactly it.
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK, Service(evActivate, {Long(1)}));
-        EXPECT_EQ(active, frame.Items(MenuView));
+        container->FireActivate(true);
+        EXPECT_EQ(ActiveView(), ViewMenu());
     }
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK, Service(evActivate, {Long(0)}));
-        EXPECT_EQ(PlainViewMenu(), frame.Items(MenuView));
+        container->FireActivate(false);
+        EXPECT_EQ(kPlainView, ViewMenu());
     }
     EXPECT_EQ((std::vector<std::string>{"Activate 1", "Activate 1", "Activate 0", "Activate 0"}), view.calls);
 }
 
-// Host command mapping: each host item, by the command ID the host gives it
-// (item ID + 1000 here), runs its view command and reports its state.
+// Each host item, by the command the host's menu gives it (not its item ID),
+// runs its view command and reports its state.
 TEST_F(Sink, HostCommandsMapOntoTheViewsCommands)
 {
-    ASSERT_EQ(S_OK, Service(evActivate, {Long(1)}));
-    view.calls.clear();
-    const std::vector<LONG> disabled = {1, 0, 0, 0}, none = {0, 0, 0, 0}, fromView = {1, 1, 1, 0};
+    container->FireActivate(true);
+    const desktop::CommandState disabled = {1, 0, 0, 0}, none = {}, fromView = {1, 1, 1, 0};
     const struct {
         LONG command;
         const char* run;   // the view's call, or null when not run
-        std::vector<LONG> state;
+        desktop::CommandState state;
     } cases[] = {
-        {20010, nullptr, disabled}, {20011, "Save", none},         {20012, nullptr, disabled},
-        {20014, nullptr, disabled}, {20015, nullptr, disabled},    {20020, "Run 57643", fromView},
-        {20022, "Run 57635", fromView}, {20023, "Run 57634", fromView}, {20024, "Run 57637", fromView},
-        {20025, "Run 14", fromView},    {20027, "Run 57642", fromView}, {20051, nullptr, disabled},
-        {20052, nullptr, disabled}, {20053, nullptr, disabled},    {20060, "EditCategories", none},
-        {30100, "ShowColumns", none},
-        {19011, nullptr, none},   // the item's own ID is not the host's command
-        {20050, nullptr, none},   {12345, nullptr, none},
+        {CmdFileNew, nullptr, disabled},      {CmdFileSave, "Save", none},
+        {CmdFileImport, nullptr, disabled},   {CmdFileExport, nullptr, disabled},
+        {CmdFilePrint, nullptr, disabled},    {CmdEditUndo, "Run 57643", fromView},
+        {CmdEditCut, "Run 57635", fromView},  {CmdEditCopy, "Run 57634", fromView},
+        {CmdEditPaste, "Run 57637", fromView}, {CmdEditDelete, "Run 14", fromView},
+        {CmdEditSelectAll, "Run 57642", fromView}, {CmdViewList, nullptr, disabled},
+        {CmdViewLarge, nullptr, disabled},    {CmdViewSmall, nullptr, disabled},
+        {CmdToolsCategories, "EditCategories", none},
+        {desktop::ItemEditFind, nullptr, none},   {desktop::ItemToolsHotSync, nullptr, none},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.command);
+        LONG command = static_cast<LONG>(CommandOfItem(static_cast<UINT>(c.command)));
+        SCOPED_TRACE(command);
         view.calls.clear();
-        EXPECT_EQ(c.run ? 1 : 0, Command(c.command));
+        EXPECT_EQ(c.run != nullptr, container->FireCommand(command));
         EXPECT_EQ(c.run ? std::vector<std::string>{c.run} : std::vector<std::string>{}, view.calls);
-        view.calls.clear();
-        EXPECT_EQ(c.state, State(c.command));
+        desktop::CommandState st = container->FireCommandState(command);
+        EXPECT_EQ((std::vector<LONG>{c.state.handled, c.state.enabled, c.state.checked, c.state.reserved}),
+                  (std::vector<LONG>{st.handled, st.enabled, st.checked, st.reserved}));
+        EXPECT_FALSE(container->FireCommand(c.command)) << "an item's own ID is not the host's command";
     }
+    view.calls.clear();
+    EXPECT_TRUE(container->FireCommand(kOwnCommand));
+    EXPECT_EQ(std::vector<std::string>{"ShowColumns"}, view.calls);
     // The help text belongs to the control's own item alone.
-    for (LONG id : {30100L, 20011L}) {
-        LONG handled = -1;
-        BSTR text = nullptr;
-        ASSERT_EQ(S_OK, Service(evCommandHelp, {Long(id), OutLong(&handled), OutText(&text)}));
-        EXPECT_EQ(id == 30100 ? 1 : 0, handled);
-        EXPECT_EQ(id == 30100 ? Ansi("リストのどの列を表示するか選択します") : "", Narrow(text));
-        ::SysFreeString(text);
-    }
+    std::string text;
+    EXPECT_TRUE(container->FireCommandHelp(kOwnCommand, text));
+    EXPECT_EQ(Ansi("リストのどの列を表示するか選択します"), text);
+    EXPECT_FALSE(container->FireCommandHelp(static_cast<LONG>(CommandOfItem(CmdFileSave)), text));
 }
 
 TEST_F(Sink, EventsReachTheViewWithTheirArguments)
 {
-    LONG handled = -1, out8 = -1;
-    ASSERT_EQ(S_OK, Service(evUserChanged, {Text("Taro"), Text("C:\\Palm\\Taro\\Vqxa\\record.dat")}));
-    ASSERT_EQ(S_OK, Service(evSave, {Text("Taro"), Text("ignored")}));
-    ASSERT_EQ(S_OK, Service(evPreTranslate, {Long(0x1234), Long(WM_SYSKEYDOWN), Long('L'), Long(0x20000000), Long(5),
-                                             Long(6), Long(7), OutLong(&handled)}));
-    EXPECT_EQ(1, handled);
-    ASSERT_EQ(S_OK, Service(evFindStart, {Text("Abc"), Long(1), Long(0)}));
-    ASSERT_EQ(S_OK, Service(evFindStart, {Text("Abc"), Long(2), Long(1)}));   // only 1 means yes
-    ASSERT_EQ(S_OK, Service(evFindGoTo, {Long(7), Long(1)}));
-    ASSERT_EQ(S_OK, Service(evQuery8, {Long(3), OutLong(&out8)}));
-    EXPECT_EQ(0, out8);
+    container->SetUser("Taro", "C:\\Palm\\Taro\\Vqxa\\record.dat");
+    container->FireUserChanged();
+    container->FireSave();
+    MSG msg = {reinterpret_cast<HWND>(0x1234), WM_SYSKEYDOWN, 'L', 0x20000000, 5, {6, 7}};
+    EXPECT_TRUE(container->FirePreTranslate(msg));
+    for (LONG matchCase : {1, 2})   // only 1 means yes
+        Fire(evFindStart, [&](EventArgs& a) {
+            a.In(std::string("Abc"));
+            a.In(matchCase);
+            a.In(LONG(matchCase == 1 ? 0 : 1));
+        });
+    container->FireFindGoTo(7, true);
+    LONG *out8 = nullptr, answer8 = -1;
+    container->Fire(
+        EventSet::Service, evQuery8,
+        [&](EventArgs& a) {
+            a.In(LONG(3));
+            *(out8 = a.OutLong()) = -1;
+        },
+        [&](EventArgs&) { return answer8 = *out8, true; });
+    EXPECT_EQ(0, answer8);
     EXPECT_EQ((std::vector<std::string>{"Open Taro C:\\Palm\\Taro\\Vqxa\\record.dat", "Save",
                                         "PreTranslate 260 76 536870912 5 6 7", "FindStart Abc 1 0",
                                         "FindStart Abc 0 1", "FindGoTo 7 1"}),
@@ -192,116 +248,60 @@ TEST_F(Sink, EventsReachTheViewWithTheirArguments)
 
     for (BOOL found : {TRUE, FALSE}) {
         view.found = found;
-        BSTR first = nullptr, second = nullptr;
-        LONG index = -1, gotFound = -1;
-        ASSERT_EQ(S_OK, Service(evFindNext, {OutText(&first), OutText(&second), OutLong(&index), OutLong(&gotFound)}));
-        EXPECT_EQ(found ? 1 : 0, gotFound);
-        EXPECT_EQ(found ? "first" : "", Narrow(first));
-        EXPECT_EQ(found ? "second" : "", Narrow(second));
-        EXPECT_EQ(found ? 7 : -1, index);
-        ::SysFreeString(first);
-        ::SysFreeString(second);
+        desktop::FindHit hit;
+        EXPECT_EQ(found != FALSE, container->FireFindNext(hit));
+        EXPECT_EQ(found ? "first" : "", hit.first);
+        EXPECT_EQ(found ? "second" : "", hit.second);
+        EXPECT_EQ(found ? 7 : -1, hit.index);
     }
 
     // Arguments that are missing or of the wrong kind reach nothing.
     view.calls.clear();
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, Service(evCommand, {Long(20011)}));
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, Service(evCommandState, {Long(20011), Long(0)}));
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, Service(evUserChanged, {Text("Taro")}));
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, Service(evFindNext, {}));
-    EXPECT_TRUE(view.calls.empty());
-}
-
-TEST_F(Sink, HotSyncIsRefusedWhileTheSharedLibraryForbidsIt)
-{
-    EXPECT_EQ(std::make_pair(1L, std::string()), HotSyncQuery());
-    NorvaneCommon::CComn::SetSyncOK(0);
-    EXPECT_EQ(std::make_pair(0L, Ansi(kRefusal)), HotSyncQuery());
-    NorvaneCommon::CComn::SetSyncOK(1);
-    EXPECT_EQ(std::make_pair(1L, std::string()), HotSyncQuery());
-}
-
-// A failing host call leaves out what it would have given, nothing more.
-TEST(SinkWithFailingHost, GoesOnWithoutWhatTheCallWouldGive)
-{
     const struct {
-        const char* failing;
-        bool appConnected;
-        bool itemAdded;
-    } cases[] = {
-        {"GetApplication", false, false},
-        {"GetFrame", true, false},
-        {"GetCommandIDBase", true, false},
-        {"GetMenuBar", true, false},
-        {"GetMenuPosition", true, false},
+        DISPID id;
+        std::function<void(EventArgs&)> build;
+    } wrong[] = {
+        {evCommand, [](EventArgs& a) { a.In(LONG(20011)); }},
+        {evCommandState, [](EventArgs& a) { a.In(LONG(20011)); a.In(LONG(0)); }},
+        {evUserChanged, [](EventArgs& a) { a.In(std::string("Taro")); }},
+        {evFindNext, nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.failing);
-        fake::Service service;
-        RecordingView view;
-        Log().Clear();
-        Log().failing.insert(c.failing);
-        SinkObject* sink = new SinkObject;
-        sink->SetService(&service);
-        sink->SetView(&view);
-        sink->Connect();
-        EXPECT_NE(nullptr, service.events.sink);
-        EXPECT_EQ(c.appConnected, service.application.events.sink != nullptr);
-        ASSERT_EQ(S_OK, service.events.Fire(evActivate, {Long(1)}));
-        EXPECT_EQ(c.itemAdded ? 6u : 4u, service.application.frame.Items(MenuView).size());
-        ASSERT_EQ(S_OK, service.events.Fire(evActivate, {Long(0)}));
-        EXPECT_EQ(PlainViewMenu(), service.application.frame.Items(MenuView));
-        EXPECT_EQ((std::vector<std::string>{"Activate 1", "Activate 0"}), view.calls);
-        sink->Detach();
-        sink->Release();
-        EXPECT_TRUE(service.AllReleased());
-    }
-    Log().Clear();
+    for (const auto& w : wrong)
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, Fire(w.id, w.build)) << w.id;
+    EXPECT_TRUE(view.calls.empty());
 }
 
 // ------------------------------------------------------ the hosted control
 
 namespace {
 
-class Hosted : public ::testing::Test {
+class Hosted : public Host {
 protected:
-    void SetUp() override
-    {
-        ::CoInitialize(nullptr);
-        Log().Clear();
-    }
     void TearDown() override
     {
-        Log().Clear();
+        Host::TearDown();
         EXPECT_EQ(S_OK, Ocx().CanUnloadNow());
-        ::CoUninitialize();
     }
-    // Creates the control, sets its site and activates it in place; its window.
-    HWND Create(Site& site)
+    // The module's control in the container over the host's view window;
+    // the control's window.
+    HWND Create()
     {
         IClassFactory* factory = nullptr;
+        IUnknown* control = nullptr;
         EXPECT_EQ(S_OK, Ocx().GetClassObject(CLSID_TessalyExt, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
-        if (!factory)
-            return nullptr;
-        factory->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&control));
-        factory->Release();
+        if (factory) {
+            factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&control));
+            factory->Release();
+        }
         if (!control)
             return nullptr;
-        DWORD status = 0;
-        control->GetMiscStatus(DVASPECT_CONTENT, &status);
-        EXPECT_EQ(0x20191u, status);
-        EXPECT_EQ(S_OK, control->SetClientSite(&site));
-        RECT rc = {0, 0, 300, 200};
-        EXPECT_EQ(S_OK, control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.hwnd, &rc));
-        IOleInPlaceObject* inPlace = nullptr;
-        HWND hwnd = nullptr;
-        if (SUCCEEDED(control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
-            inPlace->GetWindow(&hwnd);
-            inPlace->Release();
-        }
-        EXPECT_EQ(site.hwnd, ::GetParent(hwnd));
+        EXPECT_EQ(S_OK, container->Create(control, window.view, window.ViewRect()));
+        control->Release();
+        HWND hwnd = container->ControlWindow();
+        EXPECT_EQ(window.view, ::GetParent(hwnd));
         EXPECT_TRUE(::IsWindowVisible(hwnd));
         ExpectViewFills(hwnd);
+        desktoptest::Pump();
         return hwnd;
     }
     // The memo view, once the control has one, is shown over the whole control.
@@ -316,71 +316,73 @@ protected:
             EXPECT_TRUE(::EqualRect(&client, &view));
         }
     }
-    void Destroy()
+    // Pane 1 after the view's status message reached the control.
+    std::string Pane(HWND hwnd, WPARAM position, LPARAM count)
     {
-        EXPECT_EQ(S_OK, control->Close(OLECLOSE_NOSAVE));
-        EXPECT_EQ(S_OK, control->SetClientSite(nullptr));
-        EXPECT_EQ(0u, control->Release());
-        control = nullptr;
-    }
-    std::string Pane(HWND hwnd, Service& service, WPARAM position, LPARAM count)
-    {
-        service.application.frame.statusBar.panes[1] = "<unset>";
+        ::SendMessageA(window.status, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>("<unset>"));
         ::SendMessageA(hwnd, WM_USER + 0x1000, position, count);
-        return service.application.frame.statusBar.panes[1];
+        char text[64] = "";
+        ::SendMessageA(window.status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+        return text;
     }
-    IOleObject* control = nullptr;
+    template <class I>
+    I* Query(REFIID iid)
+    {
+        I* p = nullptr;
+        EXPECT_EQ(S_OK, container->Control()->QueryInterface(iid, reinterpret_cast<void**>(&p)));
+        return p;
+    }
 };
 
 } // namespace
 
 TEST_F(Hosted, ConnectsToItsHostAndShowsTheViewStatus)
 {
-    fake::Service service;
-    service.active = 1;
-    Site site(&service);
-    HWND hwnd = Create(site);
+    MakeContainer();
+    const std::vector<ULONG> refs = Refs();
+    HWND hwnd = Create();
     ASSERT_NE(nullptr, hwnd);
-    EXPECT_NE(nullptr, service.events.sink);
-    EXPECT_NE(nullptr, service.application.events.sink);
-    EXPECT_NE(nullptr, service.application.frame.events.sink);
-    EXPECT_TRUE(Log().Called("GetCurrentUser"));
-    EXPECT_EQ(1, service.ready);
-    // Already the active view: the item is there from the start.
-    EXPECT_EQ(Ansi(kShowColumns), service.application.frame.Items(MenuView).back().first);
+    for (EventSet set : kSets)
+        EXPECT_EQ(1u, container->Cookies(set).size());
+    EXPECT_EQ(1, container->ReadyValue());
+    // Not the active view yet: the menu is the host's own until it is.
+    EXPECT_EQ(kPlainView, ViewMenu());
+    container->FireActivate(true);
+    EXPECT_EQ(ActiveView(), ViewMenu());
+    container->FireActivate(false);
+    EXPECT_EQ(kPlainView, ViewMenu());
 
-    EXPECT_EQ("3 / 5", Pane(hwnd, service, 2, 5));
-    EXPECT_EQ("", Pane(hwnd, service, static_cast<WPARAM>(-1), 5));
-    EXPECT_EQ("", Pane(hwnd, service, 0, 0));
+    EXPECT_EQ("3 / 5", Pane(hwnd, 2, 5));
+    EXPECT_EQ("", Pane(hwnd, static_cast<WPARAM>(-1), 5));
+    EXPECT_EQ("", Pane(hwnd, 0, 0));
 
-    LONG allowed = -1;
-    BSTR message = nullptr;
-    NorvaneCommon::CComn::SetSyncOK(0);
-    ASSERT_EQ(S_OK, service.application.events.Fire(evHotSyncQuery, {Text(""), OutLong(&allowed), OutText(&message)}));
-    NorvaneCommon::CComn::SetSyncOK(1);
-    EXPECT_EQ(0, allowed);
-    EXPECT_EQ(Ansi(kRefusal), Narrow(message));
-    ::SysFreeString(message);
+    // HotSync is refused while the shared library forbids it.
+    for (int ok : {1, 0, 1}) {
+        NorvaneCommon::CComn::SetSyncOK(ok);
+        std::string message = "<unset>";
+        EXPECT_EQ(ok == 1, container->FireHotSyncQuery("Taro", message));
+        EXPECT_EQ(ok ? "" : Ansi(kRefusal), message);
+    }
 
     // Its events are _DTessalyExtEvents, offered through a connection point.
-    IProvideClassInfo2* classInfo = nullptr;
-    ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo)));
+    IProvideClassInfo2* classInfo = Query<IProvideClassInfo2>(IID_IProvideClassInfo2);
+    ASSERT_NE(nullptr, classInfo);
     GUID events = GUID_NULL;
     EXPECT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events));
     EXPECT_TRUE(IsEqualGUID(DIID__DTessalyExtEvents, events));
     classInfo->Release();
-    IConnectionPointContainer* points = nullptr;
+    IConnectionPointContainer* points = Query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ASSERT_NE(nullptr, points);
     IConnectionPoint* point = nullptr;
-    ASSERT_EQ(S_OK, control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points)));
     ASSERT_EQ(S_OK, points->FindConnectionPoint(DIID__DTessalyExtEvents, &point));
     point->Release();
     EXPECT_EQ(CONNECT_E_NOCONNECTION, points->FindConnectionPoint(IID_IDispatch, &point));
     points->Release();
 
     // The persisted property set is the version stamp.
-    IPersistStreamInit* persist = nullptr;
+    IPersistStreamInit* persist = Query<IPersistStreamInit>(IID_IPersistStreamInit);
+    ASSERT_NE(nullptr, persist);
     IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)));
     ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &stream));
     EXPECT_EQ(S_OK, persist->Save(stream, TRUE));
     LARGE_INTEGER zero = {};
@@ -398,60 +400,75 @@ TEST_F(Hosted, ConnectsToItsHostAndShowsTheViewStatus)
     stream->Release();
     persist->Release();
 
-    Destroy();
-    EXPECT_TRUE(service.AllReleased());
+    // Taking the site away ends every connection and reference it gave.
+    IOleObject* object = Query<IOleObject>(IID_IOleObject);
+    EXPECT_EQ(S_OK, object->SetClientSite(nullptr));
+    object->Release();
+    EXPECT_EQ(0u, Connections());
+    EXPECT_EQ(refs, Refs());
+    container->Destroy();
 }
 
-TEST_F(Hosted, OutsidePalmDesktopItStandsWithoutASink)
-{
-    Site site(nullptr);
-    HWND hwnd = Create(site);
-    ASSERT_NE(nullptr, hwnd);
-    ::SendMessageA(hwnd, WM_USER + 0x1000, 1, 2);
-    ::UpdateWindow(hwnd);
-    Destroy();
-}
-
+// Whatever host call fails while it is made, the control stands and goes on
+// without what the call would have given.
 TEST_F(Hosted, SurvivesEveryFailingHostCallDuringCreation)
 {
-    for (const char* failing : {"GetApplication", "GetFrame", "GetCurrentUser", "IsActive", "SetReady", "GetMenuBar",
-                                "GetMenuPosition", "GetCommandIDBase", "GetStatusBar", "SetPaneText"}) {
-        SCOPED_TRACE(failing);
-        fake::Service service;
-        service.active = 1;
-        service.user = "Taro";
-        Site site(&service);
-        Log().Clear();
-        Log().failing.insert(failing);
-        HWND hwnd = Create(site);
+    const struct {
+        const char* list;
+        const char* position;
+        size_t connections;
+        bool item;           // the columns item added
+        const char* pane;    // after a status message
+    } cases[] = {
+        {"FailService", "7", 1, false, "<unset>"},  {"FailApplication", "16", 2, false, "<unset>"},
+        {"FailService", "16", 3, true, "1 / 1"},    {"FailService", "17", 3, false, "1 / 1"},
+        {"FailService", "19", 3, true, "1 / 1"},    {"FailFrame", "10", 3, false, "1 / 1"},
+        {"FailFrame", "13", 3, false, "1 / 1"},     {"FailService", "12", 3, false, "1 / 1"},
+        {"FailFrame", "14", 3, true, "<unset>"},    {"FailStatusBar", "9", 3, true, "<unset>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.list) + " " + c.position);
+        MakeContainer();
+        container->SetActive(true);
+        container->SetUser("", "");
+        Fail(c.list, c.position);
+        HWND hwnd = Create();
         ASSERT_NE(nullptr, hwnd);
-        Pane(hwnd, service, 0, 1);
-        Destroy();
-        EXPECT_TRUE(service.AllReleased());
+        EXPECT_EQ(c.connections, Connections());
+        EXPECT_EQ(c.item ? ActiveView() : kPlainView, ViewMenu());
+        EXPECT_EQ(c.pane, Pane(hwnd, 0, 1));
+        container->FireActivate(false);
+        EXPECT_EQ(kPlainView, ViewMenu());
+        Fail(c.list, "");
+        container->Destroy();
+        EXPECT_EQ(S_OK, Ocx().CanUnloadNow());
     }
 }
 
-// The container moves the control, and the focus makes it the UI-active object.
-TEST_F(Hosted, FollowsTheContainersRectanglesAndTakesTheFocus)
+// Outside Palm Desktop it stands without a sink; the container moves it,
+// and in-place deactivation takes its window.
+TEST_F(Hosted, OutsidePalmDesktopItStandsWithoutASinkAndFollowsTheContainer)
 {
-    Site site(nullptr);
-    HWND hwnd = Create(site);
+    MakeContainer(false);
+    HWND hwnd = Create();
     ASSERT_NE(nullptr, hwnd);
-    IOleInPlaceObject* inPlace = nullptr;
-    ASSERT_EQ(S_OK, control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
-    RECT pos = {10, 20, 210, 120};
-    EXPECT_EQ(S_OK, inPlace->SetObjectRects(&pos, &pos));
+    EXPECT_EQ(0u, Connections());
+    EXPECT_EQ(-1, container->ReadyValue());
+    EXPECT_EQ("<unset>", Pane(hwnd, 1, 2));
+    container->Move({10, 20, 210, 120});
     RECT rc;
     ::GetWindowRect(hwnd, &rc);
-    ::MapWindowPoints(nullptr, site.hwnd, reinterpret_cast<POINT*>(&rc), 2);
+    ::MapWindowPoints(nullptr, window.view, reinterpret_cast<POINT*>(&rc), 2);
     EXPECT_EQ(10, rc.left);
+    EXPECT_EQ(20, rc.top);
     EXPECT_EQ(200, rc.right - rc.left);
     EXPECT_EQ(100, rc.bottom - rc.top);
     ExpectViewFills(hwnd);
+    IOleInPlaceObject* inPlace = Query<IOleInPlaceObject>(IID_IOleInPlaceObject);
     EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
     EXPECT_FALSE(::IsWindow(hwnd));
     inPlace->Release();
-    Destroy();
+    container->Destroy();
 }
 
 TEST_F(Hosted, PropertyPageIsAPlaceholderTitledGeneral)
@@ -469,10 +486,9 @@ TEST_F(Hosted, PropertyPageIsAPlaceholderTitledGeneral)
     ::SysFreeString(title);
     EXPECT_GT(info.size.cx, 0);
     ::CoTaskMemFree(info.pszTitle);
-    Site site(nullptr);
     RECT rc = {0, 0, 300, 100};
-    ASSERT_EQ(S_OK, pp->Activate(site.hwnd, &rc, FALSE));
-    HWND hPage = ::GetWindow(site.hwnd, GW_CHILD);
+    ASSERT_EQ(S_OK, pp->Activate(window.view, &rc, FALSE));
+    HWND hPage = ::GetWindow(window.view, GW_CHILD);
     EXPECT_NE(nullptr, hPage);
     EXPECT_EQ(S_FALSE, pp->IsPageDirty());
     EXPECT_EQ(S_OK, pp->Deactivate());

@@ -49,6 +49,10 @@ class Wine:
         subprocess.run(["wineserver", "-p"], env=self.env)
         subprocess.run(["wine", "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+        # The build's prefix also serves the other tests, which may have left
+        # the view's settings or the stand-in's failure lists behind.
+        for key in (COMPANY, r"HKCU\Software\PalmDesktopStandIn"):
+            self.run("reg", "delete", key, "/f")
 
     def run(self, *args, stdin=b"", timeout=60, encoding="cp932"):
         """Exit status and standard output of a program (Wine's own programs

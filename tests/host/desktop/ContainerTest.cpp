@@ -210,6 +210,31 @@ TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositions)
     cp->Release();
     cpc->Release();
 
+    // Failure lists make the listed positions fail, handing out nothing.
+    const char* const lists[][2] = {
+        {"FailService", "7 12 16 17 19"}, {"FailApplication", "16"}, {"FailFrame", "10 13 14"}, {"FailStatusBar", "9"}};
+    for (const auto& l : lists)
+        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn", l[0], l[1]);
+    n = 5;
+    EXPECT_EQ(E_FAIL, service->GetApplication(&d));
+    EXPECT_EQ(E_FAIL, app->GetFrame(&d));
+    EXPECT_EQ(E_FAIL, frame->GetStatusBar(&d));
+    EXPECT_EQ(nullptr, d);
+    EXPECT_EQ(E_FAIL, service->GetCommandIDBase(&n));
+    EXPECT_EQ(E_FAIL, service->IsActive(&n));
+    EXPECT_EQ(E_FAIL, frame->GetMenuBar(&n));
+    EXPECT_EQ(0, n);
+    EXPECT_EQ(E_FAIL, frame->GetMenuPosition(MenuFile, 0, &n));
+    EXPECT_EQ(-1, n);
+    EXPECT_EQ(E_FAIL, service->GetCurrentUser(&user, &file));
+    EXPECT_EQ(nullptr, user);
+    EXPECT_EQ(E_FAIL, service->SetReady(0));
+    EXPECT_EQ(E_FAIL, bar->SetPaneText(1, nullptr));
+    EXPECT_EQ(-1, container.ReadyValue());
+    EXPECT_EQ("3 / 5", container.PaneText(1));
+    for (const auto& l : lists)
+        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn", l[0], "");
+
     bar->Release();
     frame->Release();
     app->Release();
