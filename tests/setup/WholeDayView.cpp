@@ -27,6 +27,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -221,10 +222,7 @@ std::string ShowOther(const std::vector<std::string>& taken)
 {
     for (int i = 0; i < Count(); ++i) {
         std::string text = Show(i);
-        bool known = false;
-        for (const std::string& t : taken)
-            known = known || t == text;
-        if (!known)
+        if (std::find(taken.begin(), taken.end(), text) == taken.end())
             return text;
     }
     Check(false, "a memo not yet used is listed");
