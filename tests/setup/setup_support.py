@@ -67,6 +67,11 @@ class Wine:
             out.seek(0)
             return p.returncode, out.read().decode(encoding, "replace")
 
+    def start(self, *args):
+        """A program left running, as a person starts one."""
+        return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
     def path(self, win):
         """The Unix path of a C: path."""
         return os.path.join(self.prefix, "drive_c", *win[3:].split("\\"))
