@@ -92,6 +92,12 @@ TEST(CategorySync, EqualListsNeedNoWork)
     EXPECT_EQ(Names(app), Names(w.GetDesktop().appInfo));
     EXPECT_EQ(0, w.GetHandheld().appInfo[1]);
     EXPECT_EQ(Summary(w.GetHandheld()), Summary(w.GetDesktop()));
+
+    // Lists that differ only in an ID are not equal: the desktop takes the handheld's.
+    CategoryWorld v;
+    v.Put(Categories({{"Work", 1}}), {}, Categories({{"Work", 9}}), {});
+    ASSERT_EQ(0, v.Sync(0));
+    EXPECT_EQ(Names(app), Names(v.GetDesktop().appInfo));
 }
 
 TEST(CategorySync, SameNameAtAnotherIndexMovesDesktopRecords)
@@ -242,6 +248,34 @@ TEST(DesktopFile, WrittenExactlyAndBackedUp)
     EXPECT_EQ("20 ", log[1]);
     EXPECT_EQ("19 ", log[2]);
     EXPECT_EQ("20 Tessaly Conduit", log.back());
+}
+
+// The longest record the desktop file holds (65,480 data bytes: 65,520 with
+// its header) and one byte under it go both ways, through the conduit's
+// reader and writer of the desktop file and its raw buffer for the handheld.
+// One byte over stops the run and leaves the desktop file as it was.
+TEST(DesktopFile, LongestRecordsBothWays)
+{
+    for (std::size_t n : {65479u, 65480u, 65481u}) {
+        SCOPED_TRACE(n);
+        CategoryWorld w;
+        const std::string hh(n, 'h'), pc(n, 'p');
+        w.Put(Categories({}), {Rec(1, hh, 0, 0x40)}, Categories({}), {{0, 0x9, 0, B(pc)}});
+        const Bytes before = testsupport::ReadBytes(w.DataFile());
+        if (n > 65480) {
+            EXPECT_NE(0, w.Sync(0));
+            EXPECT_EQ(before, testsupport::ReadBytes(w.DataFile()));
+            continue;
+        }
+        ASSERT_EQ(0, w.Sync(0));
+        std::multiset<std::string> want = {hh, pc}, got, gotHh;
+        for (const auto& r : w.GetDesktop().records)
+            got.insert(S(r.data));
+        for (const auto& r : w.GetHandheld().records)
+            gotHh.insert(S(r.data));
+        EXPECT_TRUE(want == got);
+        EXPECT_TRUE(want == gotHh);
+    }
 }
 
 TEST(DesktopFile, EmptyOrDamagedFileEndsTheRunAndStaysAsItWas)

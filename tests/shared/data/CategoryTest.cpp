@@ -91,23 +91,19 @@ TEST(CategoryMgr, ExtractReadsUsedSlotsOnly)
         ASSERT_EQ(CatErrNone, mgr.FindIndex(i, cat));
         EXPECT_FALSE(cat->IsDirty()) << i;
     }
-    EXPECT_EQ(CatErrNotFound, mgr.FindIndex(3, cat));
-    EXPECT_EQ(CatErrNotFound, mgr.FindIndex(16, cat));
-    EXPECT_EQ(CatErrNotFound, mgr.FindIndex(-1, cat));
-}
+    for (int absent : {3, 16, -1})
+        EXPECT_EQ(CatErrNotFound, mgr.FindIndex(absent, cat)) << absent;
 
-TEST(CategoryMgr, EmptyManager)
-{
-    CategorySlot slots[16];
+    // Names make the categories: IDs alone leave the manager empty.
+    CategorySlot idsOnly[16];
     for (int i = 0; i < 16; ++i)
-        slots[i].id = static_cast<std::uint8_t>(i + 1);
-    CCategoryMgr mgr;
-    ExtractFrom(mgr, BlockOf(slots));
-    EXPECT_EQ(0, mgr.GetCount());
-    CCategory* cat = nullptr;
-    EXPECT_EQ(CatErrEmpty, mgr.FindFirst(cat));
-    EXPECT_EQ(CatErrEmpty, mgr.FindNext(cat));
-    EXPECT_EQ(Bytes(276, 0), CompactOf(mgr));
+        idsOnly[i].id = static_cast<std::uint8_t>(i + 1);
+    CCategoryMgr empty;
+    ExtractFrom(empty, BlockOf(idsOnly));
+    EXPECT_EQ(0, empty.GetCount());
+    EXPECT_EQ(CatErrEmpty, empty.FindFirst(cat));
+    EXPECT_EQ(CatErrEmpty, empty.FindNext(cat));
+    EXPECT_EQ(Bytes(276, 0), CompactOf(empty));
 }
 
 TEST(CategoryMgr, CompactCutsNamesAtFifteenBytesOnCharacterBoundaries)
@@ -275,22 +271,20 @@ TEST(CategoryMgr, DeleteAndFind)
 
 TEST(CategoryMgr, FileNamesReplaceReservedCharactersButKeepDoubleByteCharacters)
 {
+    const std::string names[][2] = {{"a\"*+,./:;<", "a_________"},
+                                    {"=>?[\\]^|z", "________z"},
+                                    {"\x83\x5C" + kHyo, "\x83\x5C" + kHyo},   // trail bytes 0x5C are no backslashes
+                                    {"a b-c_d(e)", "a b-c_d(e)"}};
     CategorySlot slots[16];
-    slots[1] = {"a\"*+,./:;<", 1};
-    slots[2] = {"=>?[\\]^|z", 2};
-    slots[3] = {"\x83\x5C" + kHyo, 3};   // trail bytes 0x5C are not backslashes
-    slots[4] = {"a b-c_d(e)", 4};
+    for (int i = 0; i < 4; ++i)
+        slots[i + 1] = {names[i][0], static_cast<std::uint8_t>(i + 1)};
     CCategoryMgr mgr;
     ExtractFrom(mgr, BlockOf(slots));
-    CCategory* cat = nullptr;
-    ASSERT_EQ(CatErrNone, mgr.FindIndex(1, cat));
-    EXPECT_STREQ("a_________", cat->GetFileName());
-    ASSERT_EQ(CatErrNone, mgr.FindIndex(2, cat));
-    EXPECT_STREQ("________z", cat->GetFileName());
-    ASSERT_EQ(CatErrNone, mgr.FindIndex(3, cat));
-    EXPECT_EQ("\x83\x5C" + kHyo, std::string(cat->GetFileName().GetString()));
-    ASSERT_EQ(CatErrNone, mgr.FindIndex(4, cat));
-    EXPECT_STREQ("a b-c_d(e)", cat->GetFileName());
+    for (int i = 0; i < 4; ++i) {
+        CCategory* cat = nullptr;
+        ASSERT_EQ(CatErrNone, mgr.FindIndex(i + 1, cat));
+        EXPECT_EQ(names[i][1], std::string(cat->GetFileName().GetString())) << i;
+    }
 }
 
 // The table hands the application-info data to the manager and writes the

@@ -256,6 +256,22 @@ TEST(PrefsBaseName, ReplacesLastComponent)
         {"record.dat", "UiPrefs.DAT"},
         {"", "UiPrefs.DAT"},
         {"C:record.dat", "C:UiPrefs.DAT"},
+        // A drive is a letter, either case, A to Z, then a colon; alone, it stays.
+        {"C:", "C:UiPrefs.DAT"},
+        {"a:x", "a:UiPrefs.DAT"},
+        {"z:x", "z:UiPrefs.DAT"},
+        {"Z:x", "Z:UiPrefs.DAT"},
+        {"A:", "A:UiPrefs.DAT"},
+        {"@:x", "UiPrefs.DAT"},
+        {"[:x", "UiPrefs.DAT"},
+        {"`:x", "UiPrefs.DAT"},
+        {"{:x", "UiPrefs.DAT"},
+        {"1:x", "UiPrefs.DAT"},
+        {":", "UiPrefs.DAT"},
+        {"C", "UiPrefs.DAT"},
+        {"\\", "\\UiPrefs.DAT"},
+        {"C:\\", "C:\\UiPrefs.DAT"},
+        {"C:\\a\x83", "C:\\UiPrefs.DAT"},   // cut inside a double-byte character
         {"\\\\server\\share\\r.dat", "\\\\server\\share\\UiPrefs.DAT"},
 #if !defined(_WIN32)
         {"/home/taro/Palm/record.dat", "/home/taro/Palm/UiPrefs.DAT"},
