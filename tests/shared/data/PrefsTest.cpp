@@ -165,77 +165,52 @@ TEST_F(PrefsFile, StringsRoundTrip)
 {
     StringPrefs out;
     ASSERT_EQ(0, out.OpenFrom(m_path, kExtensionFlags));
-    out.m_strText = "\x83\x81\x83\x82 memo\\path";
-    out.m_nAfter = -9;
-    ASSERT_EQ(0, out.Save());
-
-    StringPrefs in;
-    ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, in.m_bTextRead);
-    EXPECT_STREQ("\x83\x81\x83\x82 memo\\path", in.m_strText);
-    EXPECT_EQ(-9, in.m_nAfter);
-
-    // The empty string is its NUL alone.
-    fs::remove(m_path.GetString());
-    out.m_strText = "";
-    out.m_nAfter = 1;
-    ASSERT_EQ(0, out.Save());
-    EXPECT_EQ(Le({256, 1}) + Bytes{0} + Le({1}), ReadFile());
-    StringPrefs empty;
-    ASSERT_EQ(0, empty.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, empty.m_bTextRead);
-    EXPECT_STREQ("", empty.m_strText);
-    EXPECT_EQ(1, empty.m_nAfter);
+    for (const char* text : {"\x83\x81\x83\x82 memo\\path", ""}) {
+        out.m_strText = text;
+        out.m_nAfter = -9;
+        ASSERT_EQ(0, out.Save());
+        StringPrefs in;
+        ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
+        EXPECT_EQ(1, in.m_bTextRead);
+        EXPECT_STREQ(text, in.m_strText);
+        EXPECT_EQ(-9, in.m_nAfter);
+    }
+    // The empty string is its NUL alone (the longer old tail stays).
+    const Bytes expected = Le({256, 1}) + Bytes{0} + Le({-9});
+    const Bytes file = ReadFile();
+    EXPECT_EQ(expected, Bytes(file.begin(), file.begin() + expected.size()));
 }
 
-TEST_F(PrefsFile, DamagedStringLengthsAreNotRead)
+// A string is taken as stored up to its NUL (or its whole length without
+// one), and the whole stored length is consumed. A length no writer made
+// is not read, nor anything after it.
+TEST_F(PrefsFile, StringsAsStored)
 {
-    struct Case {
+    const int cap = CPrefsTable::kMaxStringLength;
+    const struct {
         const char* what;
         Bytes file;
+        int read;
+        std::string text;
+        int after;
+    } cases[] = {
+        {"without NUL", Le({256, 3}) + Text("abc") + Le({6}), 1, "abc", 6},
+        {"early NUL", Le({256, 5}) + Text("ab") + Bytes{0, 'z', 0} + Le({6}), 1, "ab", 6},
+        {"at the cap", Le({256, cap}) + Bytes(cap - 1, 'y') + Bytes{0} + Le({3}), 1, std::string(cap - 1, 'y'), 3},
+        {"negative", Le({256, -1}) + Text("abc") + Bytes{0} + Le({5}), 0, "unchanged", 77},
+        {"huge", Le({256, 0x7FFFFFFF}) + Text("abc") + Bytes{0} + Le({5}), 0, "unchanged", 77},
+        {"past the end", Le({256, 9}) + Text("abc") + Bytes{0}, 0, "unchanged", 77},
+        {"over the cap", Le({256, cap + 1}) + Bytes(cap + 8, 'x'), 0, "unchanged", 77},
+        {"length cut short", Le({256}) + Bytes{4, 0}, 0, "unchanged", 77},
     };
-    const Case cases[] = {
-        {"negative", Le({256, -1}) + Text("abc") + Bytes{0} + Le({5})},
-        {"huge", Le({256, 0x7FFFFFFF}) + Text("abc") + Bytes{0} + Le({5})},
-        {"past the end", Le({256, 9}) + Text("abc") + Bytes{0}},
-        {"over the cap", Le({256, CPrefsTable::kMaxStringLength + 1}) +
-                             Bytes(CPrefsTable::kMaxStringLength + 8, 'x')},
-        {"length cut short", Le({256}) + Bytes{4, 0}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         WriteFile(c.file);
         StringPrefs prefs;
         ASSERT_EQ(0, prefs.OpenFrom(m_path, CFile::modeRead)) << c.what;
-        EXPECT_EQ(0, prefs.m_bTextRead) << c.what;
-        EXPECT_STREQ("unchanged", prefs.m_strText) << c.what;
-        // Nothing after a bad length is taken from the file.
-        EXPECT_EQ(77, prefs.m_nAfter) << c.what;
+        EXPECT_EQ(c.read, prefs.m_bTextRead) << c.what;
+        EXPECT_EQ(c.text, prefs.m_strText.GetString()) << c.what;
+        EXPECT_EQ(c.after, prefs.m_nAfter) << c.what;
     }
-
-    // At the cap is still accepted.
-    WriteFile(Le({256, CPrefsTable::kMaxStringLength}) + Bytes(CPrefsTable::kMaxStringLength - 1, 'y') + Bytes{0} +
-              Le({3}));
-    StringPrefs big;
-    ASSERT_EQ(0, big.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, big.m_bTextRead);
-    EXPECT_EQ(CPrefsTable::kMaxStringLength - 1, big.m_strText.GetLength());
-    EXPECT_EQ(3, big.m_nAfter);
-}
-
-TEST_F(PrefsFile, StringWithoutItsNulOrWithAnEarlyNul)
-{
-    WriteFile(Le({256, 3}) + Text("abc") + Le({6}));
-    StringPrefs noNul;
-    ASSERT_EQ(0, noNul.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, noNul.m_bTextRead);
-    EXPECT_STREQ("abc", noNul.m_strText);
-    EXPECT_EQ(6, noNul.m_nAfter);
-
-    WriteFile(Le({256, 5}) + Text("ab") + Bytes{0, 'z', 0} + Le({6}));
-    StringPrefs early;
-    ASSERT_EQ(0, early.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_STREQ("ab", early.m_strText);
-    EXPECT_EQ(6, early.m_nAfter);   // the whole stored length was consumed
 }
 
 TEST(PrefsBaseName, ReplacesLastComponent)
