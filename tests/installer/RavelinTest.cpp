@@ -7,13 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "PeFile.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <map>
+#include <set>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -599,61 +600,13 @@ TEST_F(RavelinTest, SettingsPathMustFitThePathLimit)
 // imports exactly these ordinals and no names from the two libraries.
 TEST(RavelinImage, GuiProgramImportingByOrdinal)
 {
-    std::ifstream in(ModuleDirectory() + "Ravelin.exe", std::ios::binary);
-    std::vector<unsigned char> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(image.size(), 0x200u);
-    auto u16 = [&](size_t off) -> uint32_t {
-        if (off + 2 > image.size())
-            throw std::out_of_range("past the image");
-        return image[off] | (image[off + 1] << 8);
-    };
-    auto u32 = [&](size_t off) -> uint32_t { return u16(off) | (u16(off + 2) << 16); };
-
-    ASSERT_EQ(u16(0), 0x5A4Du);   // MZ
-    size_t pe = u32(0x3C);
-    ASSERT_EQ(u32(pe), 0x4550u);  // PE\0\0
-    EXPECT_EQ(u16(pe + 4), 0x14Cu);   // i386
-    size_t opt = pe + 24;
-    ASSERT_EQ(u16(opt), 0x10Bu);      // 32-bit optional header
-    EXPECT_EQ(u16(opt + 68), 2u);     // Windows GUI subsystem
-    uint32_t importRva = u32(opt + 96 + 8);
-    size_t sections = opt + u16(pe + 20);
-    int nSections = static_cast<int>(u16(pe + 6));
-    auto fileOffset = [&](uint32_t rva) -> size_t {
-        for (int i = 0; i < nSections; ++i) {
-            size_t s = sections + 40 * i;
-            uint32_t va = u32(s + 12), size = u32(s + 8) ? u32(s + 8) : u32(s + 16), raw = u32(s + 20);
-            if (rva >= va && rva < va + size)
-                return raw + (rva - va);
-        }
-        throw std::out_of_range("RVA outside every section");
-    };
-
-    std::map<std::string, std::vector<uint32_t>> ordinals;
-    std::map<std::string, int> names;
-    for (size_t d = fileOffset(importRva);; d += 20) {
-        uint32_t lookup = u32(d), nameRva = u32(d + 12);
-        if (nameRva == 0)
-            break;
-        std::string dll;
-        for (size_t p = fileOffset(nameRva); image.at(p); ++p)
-            dll += static_cast<char>(image[p]);
-        for (size_t t = fileOffset(lookup ? lookup : u32(d + 16));; t += 4) {
-            uint32_t thunk = u32(t);
-            if (!thunk)
-                break;
-            if (thunk & 0x80000000u)
-                ordinals[dll].push_back(thunk & 0xFFFF);
-            else
-                ++names[dll];
-        }
-    }
-    std::vector<uint32_t> condmgr = ordinals["CONDMGR.dll"];
-    std::sort(condmgr.begin(), condmgr.end());
-    EXPECT_EQ(condmgr, (std::vector<uint32_t>{40, 46, 48, 50, 54, 63, 65, 67, 187, 188}));
-    EXPECT_EQ(ordinals["HSAPI.dll"], (std::vector<uint32_t>{108}));
-    EXPECT_EQ(names["CONDMGR.dll"], 0);
-    EXPECT_EQ(names["HSAPI.dll"], 0);
+    testsupport::PeFile pe(ModuleDirectory() + "Ravelin.exe");
+    ASSERT_TRUE(pe.Ok());
+    EXPECT_EQ(pe.Machine(), 0x14Cu);   // i386
+    EXPECT_EQ(pe.Subsystem(), 2u);     // Windows GUI
+    EXPECT_EQ(pe.Imports("CONDMGR.dll"), (std::set<std::string>{"#40", "#46", "#48", "#50", "#54", "#63", "#65",
+                                                                 "#67", "#187", "#188"}));
+    EXPECT_EQ(pe.Imports("HSAPI.dll"), (std::set<std::string>{"#108"}));
 }
 
 // The icon, large and small.
