@@ -292,43 +292,6 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ("sortinfo len 4 data 534f5254", dump[3]);
 }
 
-TEST_F(SyncManagerTest, AFreshProcessReadsWhatThisOneWroteThroughTheStandIn)
-{
-    SyncCreateDbRequest req = {};
-    req.creator = 0x56717861;   // "Vqxa"
-    req.dbType = 0x44415441;    // "DATA"
-    req.version = 2;
-    std::strcpy(req.name, kDb);
-    ASSERT_EQ(0, SyncCreateDB(&req));
-    ASSERT_NE(0, +req.dbHandle);
-    Raw a(req.dbHandle);
-    a.Set("\x01\x02\x03");
-    a.r.category = 9;
-    a.r.attributes = SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
-    ASSERT_EQ(0, SyncWriteRec(&a.r));
-    Raw b(req.dbHandle);
-    b.Set("archived");
-    b.r.category = 2;
-    b.r.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY;
-    ASSERT_EQ(0, SyncWriteRec(&b.r));
-    EXPECT_NE(+a.r.recordId, +b.r.recordId);
-    EXPECT_EQ(0, SyncCloseDB(+req.dbHandle));
-
-    std::vector<std::string> dump = DumpInFreshProcess();
-    ASSERT_EQ(5u, dump.size());
-    EXPECT_EQ("count 2", dump[0]);
-    EXPECT_EQ("record 0 id " + std::to_string(+a.r.recordId) + " attr 50 cat 9 len 3 data 010203", dump[1]);
-    EXPECT_EQ("record 1 id " + std::to_string(+b.r.recordId) + " attr c8 cat 2 len 8 data 6172636869766564", dump[2]);
-    EXPECT_EQ("appinfo none", dump[3]);
-    EXPECT_EQ("sortinfo none", dump[4]);
-
-    ref::Database db = Get();
-    EXPECT_EQ(kDb, db.name);
-    EXPECT_EQ("Vqxa", db.creator);
-    EXPECT_EQ("DATA", db.type);
-    EXPECT_EQ(2, db.version);
-}
-
 TEST_F(SyncManagerTest, CreatingOpeningAndDeletingDatabases)
 {
     SyncDbHandle h = 0;
@@ -338,7 +301,14 @@ TEST_F(SyncManagerTest, CreatingOpeningAndDeletingDatabases)
     SyncCreateDbRequest req = {};
     std::strcpy(req.name, kDb);
     req.dbFlags = 0x0008;
+    req.creator = 0x56717861;   // "Vqxa"
+    req.dbType = 0x44415441;    // "DATA"
+    req.version = 2;
     ASSERT_EQ(0, SyncCreateDB(&req));
+    ref::Database made = Get();
+    EXPECT_EQ("Vqxa", made.creator);
+    EXPECT_EQ("DATA", made.type);
+    EXPECT_EQ(2, made.version);
     SyncCreateDbRequest again = req;
     EXPECT_EQ(SYNCERR_EXISTS, SyncCreateDB(&again));
     EXPECT_EQ(SYNCERR_TOO_MANY_OPEN, SyncOpenDB(kDb, 0, &h, SYNC_MODE_READ)) << "one handle per database";
