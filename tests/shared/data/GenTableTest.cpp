@@ -223,37 +223,6 @@ TEST(GenTable, AttributeBitsRoundTripThroughTheFile)
     EXPECT_EQ(7u, GetLE32(saved, 72));
 }
 
-TEST(GenTable, AppendedRecordGetsNextIndexAndIsSavedLast)
-{
-    TempDir dir;
-    DataFileBuilder b = GenericFile();
-    const std::string path = dir.Path("append.dat");
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-
-    CRawTable table;
-    ASSERT_EQ(TableOK, Open(table, path));
-    CRawRecord* added = new CRawRecord(Seq(9, 0x30));
-    added->SetIndex(1234);
-    added->SetUpdate(1);
-    added->SetCategory(4);
-    EXPECT_EQ(0, table.AppendRecord(added));
-    EXPECT_EQ(3u, added->GetIndex());
-    EXPECT_EQ(4, table.GetRecordCount());
-    ASSERT_EQ(TableOK, table.Save());
-
-    RecordPlan r = RecordPlan::Raw(Seq(9, 0x30));
-    r.attributes = attr::Update;
-    r.category = 4;
-    b.records.push_back(r);
-    EXPECT_EQ(b.Build(), ReadFileBytes(path));
-
-    CRawTable again;
-    ASSERT_EQ(TableOK, Open(again, path));
-    ASSERT_EQ(4, again.GetRecordCount());
-    EXPECT_EQ(3u, again.GetRecord(3)->GetIndex());
-    EXPECT_EQ(Seq(9, 0x30), again.Raw(3)->data);
-}
-
 TEST(GenTable, BlocksAreFoundThroughTheirOwnOffsets)
 {
     TempDir dir;
