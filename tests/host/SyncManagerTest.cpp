@@ -63,6 +63,32 @@ struct Raw {
     }
 };
 
+Raw Rec(SyncDbHandle h, uint32_t id, const std::string& data, int category = 0, uint8_t attributes = 0)
+{
+    Raw r(h);
+    r.Set(data);
+    r.r.recordId = id;
+    r.r.category = static_cast<int16_t>(category);
+    r.r.attributes = attributes;
+    return r;
+}
+
+// The IDs a reading call hands out one after the other, up to "not found".
+std::vector<uint32_t> Collect(SyncDbHandle h, SyncErr (*read)(SyncRawRecord*), int category = 0)
+{
+    std::vector<uint32_t> ids;
+    for (;;) {
+        Raw r(h);
+        r.r.category = static_cast<int16_t>(category);
+        SyncErr e = read(&r.r);
+        if (e != 0) {
+            EXPECT_EQ(SYNCERR_NOT_FOUND, e);
+            return ids;
+        }
+        ids.push_back(+r.r.recordId);
+    }
+}
+
 class SyncManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -144,30 +170,9 @@ TEST_F(SyncManagerTest, ReadsEveryKindOfRecordOfAFileWrittenByTheReferenceWriter
     unknown.r.recordId = 99;
     EXPECT_EQ(SYNCERR_NOT_FOUND, SyncReadRecordById(&unknown.r));
 
-    // Modified records in order, then the end.
-    std::vector<uint32_t> modified;
-    for (;;) {
-        Raw r(h);
-        SyncErr e = SyncReadNextModifiedRec(&r.r);
-        if (e == SYNCERR_NOT_FOUND)
-            break;
-        ASSERT_EQ(0, e);
-        modified.push_back(+r.r.recordId);
-    }
-    EXPECT_EQ((std::vector<uint32_t>{12, 13, 14, 15}), modified);
-
-    // Category 3 holds two live records.
-    std::vector<uint32_t> inCategory;
-    for (;;) {
-        Raw r(h);
-        r.r.category = 3;
-        SyncErr e = SyncReadNextRecInCategory(&r.r);
-        if (e == SYNCERR_NOT_FOUND)
-            break;
-        ASSERT_EQ(0, e);
-        inCategory.push_back(+r.r.recordId);
-    }
-    EXPECT_EQ((std::vector<uint32_t>{12, 15}), inCategory);
+    // Modified records in order; live records of category 3.
+    EXPECT_EQ((std::vector<uint32_t>{12, 13, 14, 15}), Collect(h, SyncReadNextModifiedRec));
+    EXPECT_EQ((std::vector<uint32_t>{12, 15}), Collect(h, SyncReadNextRecInCategory, 3));
 
     std::vector<uint8_t> block(65520);
     SyncBlockDesc d = {};
@@ -201,11 +206,7 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     Put(Sample());
     SyncDbHandle h = Open();
 
-    Raw add(h);
-    add.Set("new memo");
-    add.r.recordId = 0;
-    add.r.category = 5;
-    add.r.attributes = SYNC_REC_PRIVATE;
+    Raw add = Rec(h, 0, "new memo", 5, SYNC_REC_PRIVATE);
     ASSERT_EQ(0, SyncWriteRec(&add.r));
     EXPECT_EQ(100u, +add.r.recordId) << "the unique-ID seed gives the new ID";
     EXPECT_EQ(5, +add.r.recordIndex);
@@ -217,11 +218,7 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ(101u, db.seed);
     EXPECT_EQ(8u, db.modNumber);
 
-    Raw replace(h);
-    replace.Set("changed");
-    replace.r.recordId = 11;
-    replace.r.category = 1;
-    replace.r.attributes = SYNC_REC_DIRTY;
+    Raw replace = Rec(h, 11, "changed", 1, SYNC_REC_DIRTY);
     ASSERT_EQ(0, SyncWriteRec(&replace.r));
     EXPECT_EQ(0, +replace.r.recordIndex);
     db = Get();
@@ -229,15 +226,9 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ(Bytes("changed"), db.records[0].data);
 
     // An archived write keeps its data; a deleted one loses it.
-    Raw archive(h);
-    archive.Set("keep me");
-    archive.r.recordId = 15;
-    archive.r.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED;
+    Raw archive = Rec(h, 15, "keep me", 0, SYNC_REC_DELETED | SYNC_REC_ARCHIVED);
     ASSERT_EQ(0, SyncWriteRec(&archive.r));
-    Raw drop(h);
-    drop.Set("lose me");
-    drop.r.recordId = 100;
-    drop.r.attributes = SYNC_REC_DELETED;
+    Raw drop = Rec(h, 100, "lose me", 0, SYNC_REC_DELETED);
     ASSERT_EQ(0, SyncWriteRec(&drop.r));
     db = Get();
     EXPECT_EQ(Bytes("keep me"), db.records[4].data);
