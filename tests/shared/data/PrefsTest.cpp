@@ -1,10 +1,10 @@
 #include "Prefs.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,33 +36,11 @@ Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class PrefsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / (std::string("tessaly_prefs_") + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_path = (m_dir / "UiPrefs.DAT").string().c_str();
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void WriteFile(const Bytes& b) { testsupport::WriteBytes(m_path.GetString(), b); }
+    Bytes ReadFile() { return testsupport::ReadBytes(m_path.GetString()); }
 
-    void WriteFile(const Bytes& b)
-    {
-        std::ofstream out(m_path.GetString(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
-    Bytes ReadFile()
-    {
-        std::ifstream in(m_path.GetString(), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path m_dir;
-    CString m_path;
+    testsupport::TempDir m_dir;
+    CString m_path = m_dir.File("UiPrefs.DAT").c_str();
 };
 
 // A preferences layout with strings: text, then a number after it.
@@ -157,7 +135,7 @@ TEST_F(PrefsFile, CannotOpenChangesNothing)
     EXPECT_EQ(4, prefs.m_nCategoryFilter);
     EXPECT_EQ(-1, prefs.Save());
 
-    CString dirPath = m_dir.string().c_str();
+    CString dirPath = m_dir.Path().c_str();
     EXPECT_EQ(-1, prefs.OpenFrom(dirPath, kExtensionFlags));
 }
 
