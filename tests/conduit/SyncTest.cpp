@@ -115,25 +115,18 @@ TEST(CategorySync, SameNameAtAnotherIndexMovesDesktopRecords)
     EXPECT_EQ(Summary(w.GetHandheld()), Summary(pc));
 }
 
+// Renamed on the desktop alone, the handheld takes the name; renamed on
+// both, the handheld's name stays. The renamed flags are written as 0.
 TEST(CategorySync, RenamesOnOneSideOrBoth)
 {
-    {
-        // Renamed on the desktop alone: the handheld takes the name.
+    for (std::uint16_t hhRenamed : {0, 2}) {
         CategoryWorld w;
-        w.Put(Categories({{"Work", 1}}), {}, Categories({{"Office", 1}}, 0x0002), {});
+        w.Put(Categories({{hhRenamed ? "Job" : "Work", 1}}, hhRenamed), {}, Categories({{"Office", 1}}, 0x0002), {});
         ASSERT_EQ(0, w.Sync(0));
-        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", "1=Office#1"}), Names(w.GetHandheld().appInfo));
+        const std::string name = hhRenamed ? "1=Job#1" : "1=Office#1";
+        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", name}), Names(w.GetHandheld().appInfo));
         EXPECT_EQ(Names(w.GetHandheld().appInfo), Names(w.GetDesktop().appInfo));
-        // The renamed flags are written as 0.
         EXPECT_EQ(0, w.GetHandheld().appInfo[1]);
-    }
-    {
-        // Renamed on both: the handheld's name stays.
-        CategoryWorld w;
-        w.Put(Categories({{"Job", 1}}, 0x0002), {}, Categories({{"Office", 1}}, 0x0002), {});
-        ASSERT_EQ(0, w.Sync(0));
-        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", "1=Job#1"}), Names(w.GetHandheld().appInfo));
-        EXPECT_EQ(Names(w.GetHandheld().appInfo), Names(w.GetDesktop().appInfo));
     }
 }
 

@@ -385,6 +385,8 @@ TEST(TessalyTable, MemoLengthLimit)
     }
 }
 
+// The hint reads to its NUL, or to the end of data that has none; data that
+// ends right before the hint gives no hint and is still a valid file.
 TEST(TessalyTable, HintReadsToItsNulOrTheEndOfTheData)
 {
     TempDir dir;
@@ -392,25 +394,16 @@ TEST(TessalyTable, HintReadsToItsNulOrTheEndOfTheData)
     DataFileBuilder b = HandheldFile(true);
     b.hint = "first";
     b.appInfoTail = ToBytes("second");
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    CTable table;
-    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
-    EXPECT_EQ("first", table.Hint());
-
-    // Data that ends without the NUL: the hint is what there is.
-    b.appInfoData = b.BuildAppInfoData();
-    b.useAppInfoData = true;
-    b.appInfoData.resize(layout::Hint + 3);
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
-    EXPECT_EQ("fir", table.Hint());
-
-    // Data that ends right before the hint: no hint, still a valid file.
-    b.appInfoData.resize(layout::Hint);
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
-    EXPECT_EQ("", table.Hint());
-    EXPECT_EQ(TableOK, Open(table, path, "secret"));
+    const Bytes whole = b.BuildAppInfoData();
+    for (std::size_t size : {whole.size(), layout::Hint + 3, std::size_t(layout::Hint)}) {
+        b.useAppInfoData = true;
+        b.appInfoData.assign(whole.begin(), whole.begin() + size);
+        ASSERT_TRUE(WriteFileBytes(path, b.Build()));
+        CTable table;
+        EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
+        EXPECT_EQ(size == whole.size() ? "first" : size > layout::Hint ? "fir" : "", table.Hint()) << size;
+        EXPECT_EQ(TableOK, Open(table, path, "secret"));
+    }
 }
 
 TEST(TessalyTable, DamagedMemoFilesLoadNothing)
