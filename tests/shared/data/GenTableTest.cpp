@@ -90,12 +90,11 @@ DataFileBuilder GenericFile()
 
 // ------------------------------------------------------------------ record
 
-TEST(GenRecord, HelpersFlagsAndOrder)
+TEST(GenRecord, ByteOrderAndUnsignedIndexOrder)
 {
     EXPECT_EQ(0x44332211u, CGenRecord::SwapDWordToIntel(0x11223344u));
     EXPECT_EQ(0x44332211u, CGenRecord::SwapDWordToMotor(0x11223344u));
     EXPECT_EQ(0x3412, CGenRecord::FlipWord(0x1234));
-
     CString s("one\ntwo\n\nthree");
     EXPECT_NE(0, CGenRecord::SubstNLwithCR(s));
     EXPECT_STREQ("one\r\ntwo\r\n\r\nthree", s);
@@ -108,18 +107,6 @@ TEST(GenRecord, HelpersFlagsAndOrder)
         EXPECT_EQ(0, CGenRecord::SubstCRwithNL(t)) << text;
         EXPECT_STREQ(text, t);
     }
-
-    CGenRecord rec;
-    rec.SetPrivate(1);
-    EXPECT_TRUE(rec.IsNone());   // Private is not a state flag
-    rec.SetDeleted(1);
-    rec.SetNew(1);
-    EXPECT_TRUE(rec.IsModified());
-    rec.SetNone();
-    EXPECT_TRUE(rec.IsNone());
-    EXPECT_TRUE(rec.IsPrivate());
-
-    // Index order is unsigned.
     CGenRecord a, b;
     a.SetIndex(0x80000000u);
     b.SetIndex(1);
@@ -186,43 +173,6 @@ TEST(GenTable, SaveReproducesTheFileByteForByte)
     EXPECT_EQ(std::vector<std::string>{"generic.dat"}, dir.List());
 }
 
-TEST(GenTable, AttributeBitsRoundTripThroughTheFile)
-{
-    TempDir dir;
-    DataFileBuilder b;
-    b.hasAppInfo = false;
-    const WORD bits[] = {attr::Update, attr::Deleted, attr::Archived, attr::New, attr::Private, 0x001F, 0xFFE0};
-    for (WORD bit : bits) {
-        RecordPlan r = RecordPlan::Raw(Seq(4, 0));
-        r.attributes = bit;
-        b.records.push_back(r);
-    }
-    const std::string path = dir.Path("attr.dat");
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-
-    typedef int (CGenRecord::*Is)() const;
-    const Is flags[] = {&CGenRecord::IsUpdate, &CGenRecord::IsDeleted, &CGenRecord::IsArchived, &CGenRecord::IsNew,
-                        &CGenRecord::IsPrivate};
-    CRawTable table;
-    ASSERT_EQ(TableOK, Open(table, path));
-    for (int i = 0; i < 7; ++i)
-        for (int f = 0; f < 5; ++f)
-            EXPECT_EQ(((bits[i] >> f) & 1) != 0, (table.GetRecord(i)->*flags[f])() != 0) << "record " << i << " flag " << f;
-
-    ASSERT_EQ(TableOK, table.Save());
-    Bytes saved = ReadFileBytes(path);
-    for (std::size_t i = 0; i < 7; ++i)
-        EXPECT_EQ(bits[i] & 0x1F, GetLE16(saved, b.RecordOffset(i) + 24)) << "record " << i;
-
-    // A deletion on the desktop is the Deleted flag; the record stays.
-    ASSERT_EQ(TableOK, Open(table, path));
-    table.GetRecord(6)->SetDeleted(1);
-    ASSERT_EQ(TableOK, table.Save());
-    saved = ReadFileBytes(path);
-    EXPECT_EQ(attr::Deleted, GetLE16(saved, b.RecordOffset(6) + 24));
-    EXPECT_EQ(7u, GetLE32(saved, 72));
-}
-
 TEST(GenTable, BlocksAreFoundThroughTheirOwnOffsets)
 {
     TempDir dir;
@@ -253,55 +203,6 @@ TEST(GenTable, BlocksAreFoundThroughTheirOwnOffsets)
     b.records[0].dataOffset = 40;
     b.trailing.clear();
     EXPECT_EQ(b.Build(), ReadFileBytes(path));
-}
-
-TEST(GenTable, ShrinkingSaveLeavesNoOldTail)
-{
-    TempDir dir;
-    DataFileBuilder b = GenericFile();
-    b.records[2].data = Seq(500, 0);
-    const std::string path = dir.Path("shrink.dat");
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-
-    CRawTable table;
-    ASSERT_EQ(TableOK, Open(table, path));
-    table.Raw(2)->data = Seq(2, 7);
-    ASSERT_EQ(TableOK, table.Save());
-    b.records[2].data = Seq(2, 7);
-    const Bytes expected = b.Build();
-    EXPECT_EQ(expected, ReadFileBytes(path));   // the length is the new one
-    EXPECT_EQ(std::vector<std::string>{"shrink.dat"}, dir.List());
-}
-
-TEST(GenTable, RecordSizeLimit)
-{
-    TempDir dir;
-    const std::string path = dir.Path("limit.dat");
-    DataFileBuilder b;
-    b.hasAppInfo = false;
-    b.records.push_back(RecordPlan::Raw(Seq(65480, 0)));   // 65,520 with its header: the most there is room for
-    const Bytes image = b.Build();
-    ASSERT_TRUE(WriteFileBytes(path, image));
-
-    CRawTable table;
-    ASSERT_EQ(TableOK, Open(table, path));
-    ASSERT_EQ(1, table.GetRecordCount());
-    EXPECT_EQ(65480u, table.Raw(0)->data.size());
-    ASSERT_EQ(TableOK, table.Save());
-    EXPECT_EQ(image, ReadFileBytes(path));
-
-    // One byte more could not be read back: nothing is written.
-    table.Raw(0)->data.push_back(1);
-    EXPECT_EQ(TableDamaged, table.Save());
-    EXPECT_EQ(image, ReadFileBytes(path));
-    EXPECT_EQ(std::vector<std::string>{"limit.dat"}, dir.List());
-
-    // The table is still usable once the record fits again.
-    table.Raw(0)->data.resize(10);
-    EXPECT_EQ(TableOK, table.Save());
-    CRawTable again;
-    ASSERT_EQ(TableOK, Open(again, path));
-    EXPECT_EQ(10u, again.Raw(0)->data.size());
 }
 
 // A file that vanished is not made anew; one opened for reading only is
