@@ -212,6 +212,38 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
     EXPECT_EQ(std::string("memo 0"), std::string(reinterpret_cast<const char*>(r.GetData()), r.GetDataLength()));
 }
 
+TEST_F(HandheldDbTest, AReadFailureEndsTheLoadAndIsLogged)
+{
+    PutSample();
+    auto h = Make(1);
+    ASSERT_EQ(0, h->Open());
+    TessalyHostFailCall("SyncReadRecordByIndex", 3, 0x2010);
+    EXPECT_EQ(0x2010, h->Load());
+    ASSERT_EQ(1u, log.entries.size());
+    EXPECT_EQ(MSG_HH_READ_FAILED, log.entries[0].message);
+    EXPECT_EQ(0x2010, log.entries[0].error);
+    EXPECT_EQ(2, h->GetRecordCount());
+}
+
+TEST_F(HandheldDbTest, ReadsByIdWithOrWithoutLoggingAFailure)
+{
+    PutSample();
+    auto h = Make(0);
+    ASSERT_EQ(0, h->Open());
+    CSyncRecord r;
+    ASSERT_EQ(0, h->ReadById(102, r, 1));
+    EXPECT_EQ(2, r.GetPosition());
+    r.SetCategory(9);
+    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 0));
+    EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
+    EXPECT_EQ(0u, r.GetCategory());
+    EXPECT_EQ(0u, r.GetDataLength());
+    EXPECT_TRUE(log.entries.empty());
+    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 1));
+    ASSERT_EQ(1u, log.entries.size());
+    EXPECT_EQ(999u, log.entries[0].id);
+}
+
 TEST_F(HandheldDbTest, TheFastSyncReadsByPositionAndCategoryFromTheHandheld)
 {
     PutSample();
