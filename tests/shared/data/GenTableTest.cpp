@@ -90,7 +90,7 @@ DataFileBuilder GenericFile()
 
 // ------------------------------------------------------------------ record
 
-TEST(GenRecord, ByteOrderAndUnsignedIndexOrder)
+TEST(GenRecord, ByteOrderFlagsAndUnsignedIndexOrder)
 {
     EXPECT_EQ(0x44332211u, CGenRecord::SwapDWordToIntel(0x11223344u));
     EXPECT_EQ(0x44332211u, CGenRecord::SwapDWordToMotor(0x11223344u));
@@ -106,6 +106,18 @@ TEST(GenRecord, ByteOrderAndUnsignedIndexOrder)
         EXPECT_EQ(0, CGenRecord::SubstNLwithCR(t)) << text;
         EXPECT_EQ(0, CGenRecord::SubstCRwithNL(t)) << text;
         EXPECT_STREQ(text, t);
+    }
+    // Any one state flag makes a record modified; Private is no state flag.
+    void (CGenRecord::*setters[])(int) = {&CGenRecord::SetUpdate, &CGenRecord::SetDeleted, &CGenRecord::SetArchived,
+                                          &CGenRecord::SetNew};
+    for (auto set : setters) {
+        CGenRecord rec;
+        rec.SetPrivate(1);
+        EXPECT_TRUE(rec.IsNone());
+        (rec.*set)(1);
+        EXPECT_TRUE(rec.IsModified());
+        rec.SetNone();
+        EXPECT_TRUE(rec.IsNone() && rec.IsPrivate());
     }
     CGenRecord a, b;
     a.SetIndex(0x80000000u);
