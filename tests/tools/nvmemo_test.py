@@ -61,8 +61,8 @@ class NvmemoTest(unittest.TestCase):
         exported = self.listing()["memos"][2]["text"]
         self.assertEqual(exported, "one\rtwo\nthree\r")
         self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=exported.encode())[0], 0)
-        self.assertEqual(self.listing()["memos"][3]["text"], exported)
         data = self.listing()
+        self.assertEqual(data["memos"][3]["text"], exported)
         self.assertEqual(data["hint"], "いつもの")
         self.assertEqual([(c["index"], c["name"]) for c in data["categories"]],
                          [(0, "Unfiled"), (1, "仕事"), (2, "個人")])
