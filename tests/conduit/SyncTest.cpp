@@ -3,6 +3,7 @@
 // Sync Manager call of an operation.
 #include "SyncFixture.h"
 
+#include "DesktopDb.h"
 #include "HsLog.h"
 
 #include <gtest/gtest.h>
@@ -268,6 +269,21 @@ TEST(DesktopFile, LongestRecordsBothWays)
             gotHh.insert(S(r.data));
         EXPECT_TRUE(want == got);
         EXPECT_TRUE(want == gotHh);
+    }
+}
+
+// The application-info block holds at most 65,535 bytes after its header.
+TEST(DesktopFile, LongestAppInfoBlock)
+{
+    for (std::size_t n : {65534u, 65535u, 65536u}) {
+        World w;
+        DeskFile f;
+        f.appInfo = Categories({{"Work", 1}}, 0, std::string(n - 276, 'x'));
+        w.PutDesktop(f);
+        CDesktopDb db("Tessaly-Vqxa", w.Desktop().c_str(), "record.dat", 3, 3, nullptr);
+        ASSERT_EQ(0, db.Open());
+        EXPECT_EQ(n > 65535 ? LONG(CONDUIT_READ_APPINFO_FAILED) : 0, db.Load()) << n;
+        EXPECT_EQ(n > 65535 ? 0 : n, db.GetAppInfoLength()) << n;
     }
 }
 

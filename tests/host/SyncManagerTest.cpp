@@ -374,6 +374,9 @@ TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
     small.r.bufferSize = 4;
     EXPECT_EQ(SYNCERR_BUFFER_TOO_SMALL, SyncReadRecordById(&small.r));
     EXPECT_EQ(12u, +small.r.dataLength) << "the needed size is told";
+    small.r.bufferSize = 12;   // exactly the record's length
+    EXPECT_EQ(0, SyncReadRecordById(&small.r));
+    EXPECT_EQ("plain record", small.Data());
     Raw stray(77);
     EXPECT_EQ(SYNCERR_BAD_HANDLE, SyncReadRecordByIndex(&stray.r));
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncReadRecordByIndex(nullptr));
@@ -385,6 +388,9 @@ TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
     liar.r.bufferSize = 2;
     liar.r.dataLength = 3;
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncWriteRec(&liar.r)) << "a length beyond the lent buffer";
+    Raw exact = Rec(rw, 11, "abc");
+    exact.r.bufferSize = 3;
+    EXPECT_EQ(0, SyncWriteRec(&exact.r)) << "a length that fills the lent buffer";
     SyncBlockDesc block = {};
     block.pBuffer = liar.buf.data();
     block.bufferSize = 2;
