@@ -192,6 +192,15 @@ TEST_F(HandheldToolTest, EditDeleteAndArchiveAsTheHandheldDoesThem)
     EXPECT_EQ(0xC0, db.records[2].attr);
     EXPECT_EQ(EncodeMemo(0x20, "three", &pass), db.records[2].data) << "an archived memo keeps it";
 
+    // New IDs stay below 2^24: the seed's last value is used, then it wraps.
+    db = Db();
+    db.seed = 0xFFFFFF;
+    testsupport::WriteBytes(DbFile(), ref::Write(db));
+    ASSERT_EQ(0, Run({"add", "--password", kPassUtf8}, "last"));
+    EXPECT_EQ("16777215\n", out);
+    ASSERT_EQ(0, Run({"add", "--password", kPassUtf8}, "wrapped"));
+    EXPECT_EQ("1\n", out);
+
     EXPECT_EQ(HandheldNotFound, Run({"edit", "501", "--password", kPassUtf8}, "x")) << "deleted";
     EXPECT_EQ(HandheldNotFound, Run({"delete", "999"}));
     EXPECT_EQ(HandheldUsage, Run({"delete", "12x"}));
@@ -219,6 +228,7 @@ TEST_F(HandheldToolTest, CategoriesAreAddedRenamedAndDeletedAsOnTheHandheld)
     ASSERT_EQ(0, Run({"category", "delete", "2"}));
     db = Db();
     EXPECT_EQ(0, db.appInfo[2 + 32]);
+    EXPECT_EQ(0x02, db.appInfo[1]) << "the deleted category's renamed flag is clear";
     EXPECT_EQ(0x40, db.records[0].attr);
 
     EXPECT_EQ(HandheldUsage, Run({"category", "add", "job"})) << "names differ in more than case";

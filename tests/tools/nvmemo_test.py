@@ -54,7 +54,7 @@ class NvmemoTest(unittest.TestCase):
         text = "会議メモ\n・予算は水曜\nソフト表示 \\ 終わり"
         code, out, err = run("add", self.f, "--password", "ひみつ", "--category", "2", stdin=(text + "\n").encode())
         self.assertEqual((code, out.strip()), (0, "0"), err)
-        code, out, _ = run("add", self.f, "--password", "ひみつ", stdin=b"Alpha\r\nBeta")
+        code, out, _ = run("add", self.f, "--password", "ひみつ", stdin=b"Alpha\r\r\nBeta")   # a CR, then a break
         self.assertEqual((code, out.strip()), (0, "1"))
         # Only CR LF is a line break: a lone CR is text, listed and taken back as it is.
         self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=b"one\rtwo\r\nthree\r")[0], 0)
@@ -69,7 +69,7 @@ class NvmemoTest(unittest.TestCase):
         self.assertEqual([c["id"] for c in data["categories"]][1:], [128, 129])
         first, second = data["memos"][:2]
         self.assertEqual(first["text"], text)   # one trailing line break dropped
-        self.assertEqual(second["text"], "Alpha\nBeta")
+        self.assertEqual(second["text"], "Alpha\r\nBeta")
         self.assertEqual((first["index"], first["id"], first["category"], first["leading"]), (0, 0, 2, 32))
         self.assertEqual([first[k] for k in ("update", "deleted", "archived", "new", "private")],
                          [True, False, False, False, False])
