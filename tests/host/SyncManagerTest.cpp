@@ -243,7 +243,9 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     ASSERT_EQ(5u, db.records.size());
     EXPECT_EQ(13u, db.records[1].id);
 
-    ASSERT_EQ(0, SyncChangeCategory(h, 2, 7));
+    ASSERT_EQ(0, SyncChangeCategory(h, 2, 15));   // the last category there is
+    EXPECT_EQ(15, Get().records[2].attr & 0x0F);
+    ASSERT_EQ(0, SyncChangeCategory(h, 15, 7));
     EXPECT_EQ(7, Get().records[2].attr & 0x0F);
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncChangeCategory(h, 16, 0));
 
