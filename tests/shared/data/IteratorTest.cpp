@@ -147,37 +147,37 @@ TEST(Iterator, EmptyTable)
     EXPECT_EQ(nullptr, p);
 }
 
-TEST(Iterator, SkipsDeletedRecordsOnlyWhenAsked)
+// Deleted records are passed over only when asked, at the end of the view
+// too; a find continues from where it stopped; the current row is the row of
+// the last record found.
+TEST(Iterator, FindingSkipsDeletedOnlyWhenAskedAndTracksTheRow)
 {
     CTessalyTable table;
-    Fill(table, {{"zero", 10, 0, false}, {"one", 11, 0, true}, {"two", 12, 0, false}});
+    Fill(table, {{"a", 100, 2, false}, {"b", 101, 1, true}, {"c", 102, 2, false}, {"d", 103, 1, false},
+                 {"e", 104, 1, true}});
     CGenIterator it(table);
+    EXPECT_EQ(-1, it.GetCurrentRowPosition());   // nothing found yet
     it.SortByRecordIndex();
+    EXPECT_EQ((std::vector<int>{0, 2, 3}), Walk(it, 1));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), Walk(it, 0));
 
-    EXPECT_EQ((std::vector<int>{0, 2}), Walk(it, 1));
-    EXPECT_EQ((std::vector<int>{0, 1, 2}), Walk(it, 0));
-
-    // A deleted record at the end of the view: FindNext must stop, not
-    // return it.
-    CTessalyTable tail;
-    Fill(tail, {{"a", 1, 0, false}, {"b", 2, 0, true}, {"c", 3, 0, true}});
-    CGenIterator it2(tail);
-    it2.SortByRecordIndex();
-    EXPECT_EQ((std::vector<int>{0}), Walk(it2, 1));
-}
-
-TEST(Iterator, FindByHonoursSkipSwitchAndContinues)
-{
-    CTessalyTable table;
-    Fill(table, {{"a", 100, 2, false}, {"b", 101, 1, true}, {"c", 102, 2, false}, {"d", 103, 1, false}});
-    CGenIterator it(table);
-    it.SortByRecordIndex();
     CGenRecord* p = nullptr;
-
+    ASSERT_EQ(0, it.FindFirst(p, 1));
+    EXPECT_EQ(0, it.GetCurrentRowPosition());
+    ASSERT_EQ(0, it.FindNext(p, 1));   // row 1 is deleted and skipped
+    EXPECT_EQ(2, it.GetCurrentRowPosition());
     EXPECT_EQ(-1, it.FindByRecordIndex(1, p, 1));
     EXPECT_EQ(nullptr, p);
     ASSERT_EQ(0, it.FindByRecordIndex(1, p, 0));
     EXPECT_EQ(1u, p->GetIndex());
+    ASSERT_EQ(0, it.FindByRecordIndex(3, p, 1));
+    EXPECT_EQ(3, it.GetCurrentRowPosition());
+    CGenRecord* q = nullptr;
+    ASSERT_EQ(0, it.GetAt(q, it.GetCurrentRowPosition()));
+    EXPECT_EQ(p, q);
+    EXPECT_EQ(-1, it.GetAt(q, 5));   // past the view
+    EXPECT_EQ(nullptr, q);
+    EXPECT_EQ(-1, it.GetAt(q, -1));
 
     EXPECT_EQ(-1, it.FindByRecordId(101, p, 1));
     ASSERT_EQ(0, it.FindByRecordId(102, p, 1));
@@ -185,41 +185,16 @@ TEST(Iterator, FindByHonoursSkipSwitchAndContinues)
     EXPECT_EQ(-1, it.FindByRecordId(999, p, 0));
     EXPECT_EQ(nullptr, p);
 
-    // By category: the first match in sorted order; FindNext continues right
-    // after it.
+    // By category: the first match in sorted order; FindNext goes on after it.
     it.SortByCatId();
     ASSERT_EQ(0, it.FindByCatId(1, p, 1));
-    EXPECT_EQ(3u, p->GetIndex());   // record 1 has category 1 too, but is deleted
+    EXPECT_EQ(3u, p->GetIndex());   // records 1 and 4 have category 1 too, but are deleted
     ASSERT_EQ(0, it.FindByCatId(2, p, 0));
     const DWORD first = p->GetIndex();
     ASSERT_EQ(0, it.FindNext(p, 0));
     EXPECT_EQ(2u, p->GetCategory());
     EXPECT_NE(first, p->GetIndex());
     EXPECT_EQ(-1, it.FindNext(p, 0));
-}
-
-TEST(Iterator, CurrentRowIsRowOfLastFoundRecord)
-{
-    CTessalyTable table;
-    Fill(table, {{"a", 0, 0, false}, {"b", 0, 0, true}, {"c", 0, 0, false}, {"d", 0, 0, false}});
-    CGenIterator it(table);
-    EXPECT_EQ(-1, it.GetCurrentRowPosition());   // nothing found yet
-    it.SortByRecordIndex();
-    CGenRecord* p = nullptr;
-
-    ASSERT_EQ(0, it.FindFirst(p, 1));
-    EXPECT_EQ(0, it.GetCurrentRowPosition());
-    ASSERT_EQ(0, it.FindNext(p, 1));   // row 1 is deleted and skipped
-    EXPECT_EQ(2, it.GetCurrentRowPosition());
-    ASSERT_EQ(0, it.FindByRecordIndex(3, p, 1));
-    EXPECT_EQ(3, it.GetCurrentRowPosition());
-
-    CGenRecord* q = nullptr;
-    ASSERT_EQ(0, it.GetAt(q, it.GetCurrentRowPosition()));
-    EXPECT_EQ(p, q);
-    EXPECT_EQ(-1, it.GetAt(q, 4));   // past the view
-    EXPECT_EQ(nullptr, q);
-    EXPECT_EQ(-1, it.GetAt(q, -1));
 }
 
 TEST(Iterator, SortsByIdAndCategory)
