@@ -125,32 +125,64 @@ TEST(TessalyTable, SavedFileEqualsComposedFile)
     }
 }
 
-TEST(TessalyTable, WrongOrMissingPasswordLoadsHeaderAndBlocksOnly)
+// Which password opens which file. A refused one loads the header and the
+// blocks only (the hint and the categories, for asking again), and the
+// half-loaded table writes nothing; one that opens reads every memo and
+// writes the file back as it was. A file without a password ignores one,
+// and so does a file without an application-info block.
+TEST(TessalyTable, PasswordsThatOpenAndThatDoNot)
 {
-    TempDir dir;
-    DataFileBuilder b = HandheldFile(true);
-    const Bytes image = b.Build();
-    const std::string path = dir.Path("record.dat");
-    ASSERT_TRUE(WriteFileBytes(path, image));
-
-    CTable table;
-    for (const char* password : {static_cast<const char*>(nullptr), "", "Secret", "secret ", "secre"}) {
-        SCOPED_TRACE(password ? password : "(null)");
-        EXPECT_EQ(TableBadPassword, Open(table, path, password));
-        EXPECT_EQ(0, table.GetRecordCount());
-        EXPECT_EQ(kHintSjis + " 42", table.Hint());
-        ASSERT_NE(nullptr, table.GetCategoryManager());
-        EXPECT_EQ(3, table.GetCategoryManager()->GetCount());
-        EXPECT_EQ(TableCannotOpen, table.Save());   // half-loaded: nothing to write
+    const struct {
+        const char* file;   // the file's password; null for none
+        bool appInfo;
+        const char* given;
+        LONG result;
+    } cases[] = {
+        {"secret", true, nullptr, TableBadPassword}, {"secret", true, "", TableBadPassword},
+        {"secret", true, "Secret", TableBadPassword}, {"secret", true, "secret ", TableBadPassword},
+        {"secret", true, "secre", TableBadPassword},  {"secret", true, "secret", TableOK},
+        // The empty password is the digest of no bytes, and Blowfish's standard tables.
+        {"", true, nullptr, TableBadPassword},        {"", true, " ", TableBadPassword},
+        {"", true, "", TableOK},
+        {nullptr, true, "anything", TableOK},         {nullptr, false, nullptr, TableOK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file ? c.file : "(none)") + " / " + (c.given ? c.given : "(null)"));
+        TempDir dir;
+        DataFileBuilder b = HandheldFile(c.file != nullptr);
+        if (c.file)
+            b.password = c.file;
+        b.hasAppInfo = c.appInfo;
+        const Bytes image = b.Build();
+        const std::string path = dir.Path("record.dat");
+        ASSERT_TRUE(WriteFileBytes(path, image));
+        CTable table;
+        EXPECT_EQ(c.result, Open(table, path, c.given));
+        EXPECT_EQ(c.appInfo ? kHintSjis + " 42" : "", table.Hint());
+        EXPECT_EQ(c.appInfo ? 3 : -1, table.GetCategoryManager() ? table.GetCategoryManager()->GetCount() : -1);
+        EXPECT_EQ(c.file != nullptr, table.IsPasswordSpecified() != 0);
+        if (c.result != TableOK) {
+            EXPECT_EQ(0, table.GetRecordCount());
+            EXPECT_EQ(TableCannotOpen, table.Save());
+            // The caller asks again on the same table.
+            ASSERT_EQ(TableOK, Open(table, path, c.file));
+        }
+        ASSERT_EQ(5, table.GetRecordCount());
+        EXPECT_EQ(WithCRLF(b.records[2].text), table.MemoText(2));
+        EXPECT_EQ(c.file != nullptr, table.IsPasswordOK(c.file ? c.file : "anything") != 0);
+        ASSERT_EQ(TableOK, table.Save());
         EXPECT_EQ(image, ReadFileBytes(path));
     }
-    // The caller asks again on the same table.
-    ASSERT_EQ(TableOK, Open(table, path, "secret"));
-    EXPECT_EQ(5, table.GetRecordCount());
-    EXPECT_EQ(WithCRLF(b.records[1].text), table.MemoText(1));
+}
 
-    // All sixteen digest bytes count, for whether there is a password and for
-    // whether it matches.
+// All sixteen digest bytes count, for whether there is a password and for
+// whether it matches.
+TEST(TessalyTable, EveryDigestByteCounts)
+{
+    TempDir dir;
+    const std::string path = dir.Path("record.dat");
+    DataFileBuilder b = HandheldFile(true);
+    CTable table;
     b.digest = FromHex("00000000000000000000000000000001");
     ASSERT_TRUE(WriteFileBytes(path, b.Build()));
     EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
@@ -161,59 +193,8 @@ TEST(TessalyTable, WrongOrMissingPasswordLoadsHeaderAndBlocksOnly)
     b.digest = FromHex("5ebe2294ecd0e0f08eab7690d2a6ee69");   // MD5("secret")
     ASSERT_TRUE(WriteFileBytes(path, b.Build()));
     EXPECT_EQ(TableOK, Open(table, path, "secret"));
-    EXPECT_TRUE(table.IsPasswordSpecified());
-    EXPECT_TRUE(table.IsPasswordOK("secret"));
     EXPECT_FALSE(table.IsPasswordOK("secreT"));
     EXPECT_FALSE(table.IsPasswordOK(nullptr));
-}
-
-TEST(TessalyTable, EmptyPasswordIsTheDigestOfNoBytes)
-{
-    TempDir dir;
-    DataFileBuilder b = HandheldFile(true);
-    b.password = "";   // the empty key leaves Blowfish at its standard tables
-    b.digest = FromHex("d41d8cd98f00b204e9800998ecf8427e");   // MD5 of zero bytes
-    const std::string path = dir.Path("record.dat");
-    const Bytes image = b.Build();
-    ASSERT_TRUE(WriteFileBytes(path, image));
-
-    CTable table;
-    EXPECT_EQ(TableBadPassword, Open(table, path, nullptr));
-    EXPECT_EQ(TableBadPassword, Open(table, path, " "));
-    ASSERT_EQ(TableOK, Open(table, path, ""));
-    EXPECT_TRUE(table.IsPasswordOK(""));
-    EXPECT_EQ(WithCRLF(b.records[2].text), table.MemoText(2));
-    ASSERT_EQ(TableOK, table.Save());
-    EXPECT_EQ(image, ReadFileBytes(path));
-}
-
-TEST(TessalyTable, FileWithoutPasswordIgnoresOne)
-{
-    TempDir dir;
-    DataFileBuilder b = HandheldFile(false);
-    const std::string path = dir.Path("record.dat");
-    const Bytes image = b.Build();
-    ASSERT_TRUE(WriteFileBytes(path, image));
-
-    CTable table;
-    ASSERT_EQ(TableOK, Open(table, path, "anything"));
-    EXPECT_FALSE(table.IsPasswordSpecified());
-    EXPECT_FALSE(table.IsPasswordOK("anything"));
-    EXPECT_FALSE(table.IsPasswordOK(""));
-    EXPECT_EQ(WithCRLF(b.records[1].text), table.MemoText(1));
-    // The memo data stays plain on saving.
-    table.Memo(0)->SetMemo(CString("now with text"));
-    ASSERT_EQ(TableOK, table.Save());
-    b.records[0].text = "now with text";
-    EXPECT_EQ(b.Build(), ReadFileBytes(path));
-
-    // A file without an application-info block needs no password either.
-    b.hasAppInfo = false;
-    ASSERT_TRUE(WriteFileBytes(path, b.Build()));
-    ASSERT_EQ(TableOK, Open(table, path, nullptr));
-    EXPECT_EQ(5, table.GetRecordCount());
-    EXPECT_EQ("", table.Hint());
-    EXPECT_EQ(nullptr, table.GetCategoryManager());
 }
 
 TEST(TessalyTable, StoredLengthsAndLayoutOfNewMemos)
