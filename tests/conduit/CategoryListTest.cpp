@@ -154,6 +154,14 @@ TEST(CategoryListTest, ReplaceRenameIterateAndEqual)
     EXPECT_FALSE(a.Equal(b)) << "names compare with case";
     ASSERT_EQ(0, b.Rename(3, "Work"));
     EXPECT_TRUE(a.Equal(b));
+    // Lists alike but for one field of one category are not equal.
+    CCategoryList c(a), d(a);
+    ASSERT_EQ(0, c.Replace(3, Named("Work", 11)));
+    EXPECT_FALSE(a.Equal(c)) << "another ID";
+    ASSERT_EQ(0, d.DeleteByIndex(3));
+    ASSERT_EQ(0, d.Add(Named("Work", 10, 4)));
+    EXPECT_FALSE(a.Equal(d)) << "another place";
+    EXPECT_FALSE(d.Equal(a));
     EXPECT_EQ(CONDUIT_NO_CATEGORY_AT_INDEX, b.Rename(4, "x"));
 
     std::vector<LONG> seen;

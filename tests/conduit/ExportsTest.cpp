@@ -4,6 +4,7 @@
 #include "ConduitExports.h"
 #include "ConduitStrings.h"
 #include "SyncFixture.h"
+#include "shared/ui/UiDriver.h"
 
 #include <windows.h>
 
@@ -33,36 +34,14 @@ Dll& TheDll()
 
 #define EXPORT(name) TheDll().Get<decltype(&name)>(#name)
 
-// What the user does once the dialog is up; runs on the dialog's own thread.
-std::function<void(HWND)> g_user;
-HWND g_seen = nullptr;
-
-BOOL CALLBACK FindDialog(HWND hWnd, LPARAM)
-{
-    char cls[32] = {};
-    GetClassNameA(hWnd, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hWnd)) {
-        g_seen = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    g_seen = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, 0);
-    if (!g_seen)
-        return;
-    KillTimer(nullptr, id);
-    g_user(g_seen);
-}
-
-// Runs call() while the user acts on the dialog it opens.
+// Runs call() while the user acts on the dialog it opens, from the dialog's own loop.
 template <class Call> auto WithUser(std::function<void(HWND)> user, Call call)
 {
-    g_user = std::move(user);
-    SetTimer(nullptr, 0, 50, Tick);
+    uitest::Script script({[&](HWND d) {
+        if (d)
+            user(d);
+        return d != nullptr;
+    }});
     return call();
 }
 

@@ -149,19 +149,6 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     EXPECT_TRUE(log.entries.empty());
 }
 
-TEST_F(HandheldDbTest, AFailedCreationIsLoggedAndReturned)
-{
-    ASSERT_EQ(0, TessalyHostFailCall("SyncCreateDB", 1, 0x4010));
-    auto h = Make(4);
-    EXPECT_EQ(0x4010, h->Open());
-    EXPECT_FALSE(h->IsOpen());
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(MSG_CREATE_FAILED, log.entries[0].message);
-    EXPECT_EQ(0x4010, log.entries[0].error);
-    EXPECT_EQ(kName, log.created);
-    EXPECT_EQ(CONDUIT_TOO_LONG, h->SetName("0123456789012345678901234567890123"));
-}
-
 TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNot)
 {
     PutSample();

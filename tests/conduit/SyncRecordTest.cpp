@@ -52,6 +52,9 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     ASSERT_EQ(0, rec.ToRaw(back));
     EXPECT_EQ(0, +back.attributes);
 
+    // The data fits a buffer of its own length exactly, not one byte less.
+    back.bufferSize = 5;
+    EXPECT_EQ(0, rec.ToRaw(back));
     back.bufferSize = 4;
     EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
     rec.SetData(nullptr, 0);
@@ -65,10 +68,12 @@ TEST(SyncRecordTest, ARawRecordClaimingMoreDataThanItsBufferIsRefused)
     SyncRawRecord raw = {};
     raw.pData = data;
     raw.bufferSize = 4;
-    raw.dataLength = 5000;
-    CSyncRecord rec;
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.FromRaw(raw));
-    EXPECT_EQ(0u, rec.GetDataLength());
+    for (uint32_t claimed : {5u, 5000u}) {
+        raw.dataLength = claimed;
+        CSyncRecord rec;
+        EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.FromRaw(raw)) << claimed;
+        EXPECT_EQ(0u, rec.GetDataLength());
+    }
 }
 
 TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)

@@ -3,6 +3,7 @@
 // Sync Manager call of an operation.
 #include "SyncFixture.h"
 
+#include "DesktopDb.h"
 #include "HsLog.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,12 @@ TEST(CategorySync, EqualListsNeedNoWork)
     EXPECT_EQ(Names(app), Names(w.GetDesktop().appInfo));
     EXPECT_EQ(0, w.GetHandheld().appInfo[1]);
     EXPECT_EQ(Summary(w.GetHandheld()), Summary(w.GetDesktop()));
+
+    // Lists that differ only in an ID are not equal: the desktop takes the handheld's.
+    CategoryWorld v;
+    v.Put(Categories({{"Work", 1}}), {}, Categories({{"Work", 9}}), {});
+    ASSERT_EQ(0, v.Sync(0));
+    EXPECT_EQ(Names(app), Names(v.GetDesktop().appInfo));
 }
 
 TEST(CategorySync, SameNameAtAnotherIndexMovesDesktopRecords)
@@ -109,25 +116,18 @@ TEST(CategorySync, SameNameAtAnotherIndexMovesDesktopRecords)
     EXPECT_EQ(Summary(w.GetHandheld()), Summary(pc));
 }
 
+// Renamed on the desktop alone, the handheld takes the name; renamed on
+// both, the handheld's name stays. The renamed flags are written as 0.
 TEST(CategorySync, RenamesOnOneSideOrBoth)
 {
-    {
-        // Renamed on the desktop alone: the handheld takes the name.
+    for (std::uint16_t hhRenamed : {0, 2}) {
         CategoryWorld w;
-        w.Put(Categories({{"Work", 1}}), {}, Categories({{"Office", 1}}, 0x0002), {});
+        w.Put(Categories({{hhRenamed ? "Job" : "Work", 1}}, hhRenamed), {}, Categories({{"Office", 1}}, 0x0002), {});
         ASSERT_EQ(0, w.Sync(0));
-        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", "1=Office#1"}), Names(w.GetHandheld().appInfo));
+        const std::string name = hhRenamed ? "1=Job#1" : "1=Office#1";
+        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", name}), Names(w.GetHandheld().appInfo));
         EXPECT_EQ(Names(w.GetHandheld().appInfo), Names(w.GetDesktop().appInfo));
-        // The renamed flags are written as 0.
         EXPECT_EQ(0, w.GetHandheld().appInfo[1]);
-    }
-    {
-        // Renamed on both: the handheld's name stays.
-        CategoryWorld w;
-        w.Put(Categories({{"Job", 1}}, 0x0002), {}, Categories({{"Office", 1}}, 0x0002), {});
-        ASSERT_EQ(0, w.Sync(0));
-        EXPECT_EQ((std::vector<std::string>{"0=Unfiled#0", "1=Job#1"}), Names(w.GetHandheld().appInfo));
-        EXPECT_EQ(Names(w.GetHandheld().appInfo), Names(w.GetDesktop().appInfo));
     }
 }
 
@@ -242,6 +242,49 @@ TEST(DesktopFile, WrittenExactlyAndBackedUp)
     EXPECT_EQ("20 ", log[1]);
     EXPECT_EQ("19 ", log[2]);
     EXPECT_EQ("20 Tessaly Conduit", log.back());
+}
+
+// The longest record the desktop file holds (65,480 data bytes: 65,520 with
+// its header) and one byte under it go both ways, through the conduit's
+// reader and writer of the desktop file and its raw buffer for the handheld.
+// One byte over stops the run and leaves the desktop file as it was.
+TEST(DesktopFile, LongestRecordsBothWays)
+{
+    for (std::size_t n : {65479u, 65480u, 65481u}) {
+        SCOPED_TRACE(n);
+        CategoryWorld w;
+        const std::string hh(n, 'h'), pc(n, 'p');
+        w.Put(Categories({}), {Rec(1, hh, 0, 0x40)}, Categories({}), {{0, 0x9, 0, B(pc)}});
+        const Bytes before = testsupport::ReadBytes(w.DataFile());
+        if (n > 65480) {
+            EXPECT_NE(0, w.Sync(0));
+            EXPECT_EQ(before, testsupport::ReadBytes(w.DataFile()));
+            continue;
+        }
+        ASSERT_EQ(0, w.Sync(0));
+        std::multiset<std::string> want = {hh, pc}, got, gotHh;
+        for (const auto& r : w.GetDesktop().records)
+            got.insert(S(r.data));
+        for (const auto& r : w.GetHandheld().records)
+            gotHh.insert(S(r.data));
+        EXPECT_TRUE(want == got);
+        EXPECT_TRUE(want == gotHh);
+    }
+}
+
+// The application-info block holds at most 65,535 bytes after its header.
+TEST(DesktopFile, LongestAppInfoBlock)
+{
+    for (std::size_t n : {65534u, 65535u, 65536u}) {
+        World w;
+        DeskFile f;
+        f.appInfo = Categories({{"Work", 1}}, 0, std::string(n - 276, 'x'));
+        w.PutDesktop(f);
+        CDesktopDb db("Tessaly-Vqxa", w.Desktop().c_str(), "record.dat", 3, 3, nullptr);
+        ASSERT_EQ(0, db.Open());
+        EXPECT_EQ(n > 65535 ? LONG(CONDUIT_READ_APPINFO_FAILED) : 0, db.Load()) << n;
+        EXPECT_EQ(n > 65535 ? 0 : n, db.GetAppInfoLength()) << n;
+    }
 }
 
 TEST(DesktopFile, EmptyOrDamagedFileEndsTheRunAndStaysAsItWas)

@@ -128,14 +128,42 @@ TEST_F(HandheldToolTest, AddedMemosDecipherWithTheDataCore)
     EXPECT_EQ(2u, Db().records.size());
 }
 
-TEST_F(HandheldToolTest, MemosOfADatabaseWithoutPasswordAreStoredPlain)
+// Memo data is padded to whole blocks with room for the NUL; the longest
+// memo (65,477 bytes) and one byte under it fit a record, one byte over is
+// refused and changes nothing. The data core reads back what was stored.
+TEST_F(HandheldToolTest, MemoLengthsUpToTheLimit)
 {
-    ASSERT_EQ(0, Run({"create"}));
-    ASSERT_EQ(0, Run({"add"}, ""));
-    ref::Database db = Db();
-    EXPECT_EQ((std::vector<std::uint8_t>{0x20, 0, 0, 0, 0, 0, 0, 0}), db.records[0].data);
-    std::unique_ptr<NorvaneCommon::CTessalyRecord> memo(Decipher(db.records[0].data, nullptr));
-    EXPECT_TRUE(memo->GetMemo().IsEmpty());
+    for (const char* password : {static_cast<const char*>(nullptr), kPassUtf8}) {
+        SCOPED_TRACE(password ? "with password" : "without password");
+        testsupport::RemoveFile(DbFile());
+        ASSERT_EQ(0, Run(password ? std::vector<std::string>{"create", "--password", password}
+                                  : std::vector<std::string>{"create"}));
+        std::vector<std::string> add = {"add"};
+        if (password)
+            add.insert(add.end(), {"--password", password});
+        const struct {
+            std::size_t text, stored;
+        } cases[] = {{0, 8}, {5, 8}, {6, 16}, {65476, 65480}, {65477, 65480}, {65478, 0}};
+        std::size_t count = 0;
+        for (const auto& c : cases) {
+            const std::string text(c.text, 'm');
+            if (!c.stored) {
+                const auto before = testsupport::ReadBytes(DbFile());
+                EXPECT_EQ(HandheldUsage, Run(add, text)) << c.text;
+                EXPECT_EQ(before, testsupport::ReadBytes(DbFile()));
+                continue;
+            }
+            ASSERT_EQ(0, Run(add, text)) << c.text << err;
+            ref::Database db = Db();
+            ASSERT_EQ(++count, db.records.size());
+            const std::vector<std::uint8_t>& data = db.records.back().data;
+            EXPECT_EQ(c.stored, data.size()) << c.text;
+            EXPECT_EQ(password != nullptr, data[0] != 0x20) << "enciphered only with a password";
+            std::unique_ptr<NorvaneCommon::CTessalyRecord> memo(Decipher(data, password ? kPassSjis : nullptr));
+            EXPECT_TRUE(memo->IsIntact());
+            EXPECT_EQ(text, memo->GetMemo().GetString()) << c.text;
+        }
+    }
 }
 
 TEST_F(HandheldToolTest, EditDeleteAndArchiveAsTheHandheldDoesThem)
@@ -164,6 +192,15 @@ TEST_F(HandheldToolTest, EditDeleteAndArchiveAsTheHandheldDoesThem)
     EXPECT_EQ(0xC0, db.records[2].attr);
     EXPECT_EQ(EncodeMemo(0x20, "three", &pass), db.records[2].data) << "an archived memo keeps it";
 
+    // New IDs stay below 2^24: the seed's last value is used, then it wraps.
+    db = Db();
+    db.seed = 0xFFFFFF;
+    testsupport::WriteBytes(DbFile(), ref::Write(db));
+    ASSERT_EQ(0, Run({"add", "--password", kPassUtf8}, "last"));
+    EXPECT_EQ("16777215\n", out);
+    ASSERT_EQ(0, Run({"add", "--password", kPassUtf8}, "wrapped"));
+    EXPECT_EQ("1\n", out);
+
     EXPECT_EQ(HandheldNotFound, Run({"edit", "501", "--password", kPassUtf8}, "x")) << "deleted";
     EXPECT_EQ(HandheldNotFound, Run({"delete", "999"}));
     EXPECT_EQ(HandheldUsage, Run({"delete", "12x"}));
@@ -191,6 +228,7 @@ TEST_F(HandheldToolTest, CategoriesAreAddedRenamedAndDeletedAsOnTheHandheld)
     ASSERT_EQ(0, Run({"category", "delete", "2"}));
     db = Db();
     EXPECT_EQ(0, db.appInfo[2 + 32]);
+    EXPECT_EQ(0x02, db.appInfo[1]) << "the deleted category's renamed flag is clear";
     EXPECT_EQ(0x40, db.records[0].attr);
 
     EXPECT_EQ(HandheldUsage, Run({"category", "add", "job"})) << "names differ in more than case";

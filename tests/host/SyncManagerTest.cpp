@@ -63,6 +63,32 @@ struct Raw {
     }
 };
 
+Raw Rec(SyncDbHandle h, uint32_t id, const std::string& data, int category = 0, uint8_t attributes = 0)
+{
+    Raw r(h);
+    r.Set(data);
+    r.r.recordId = id;
+    r.r.category = static_cast<int16_t>(category);
+    r.r.attributes = attributes;
+    return r;
+}
+
+// The IDs a reading call hands out one after the other, up to "not found".
+std::vector<uint32_t> Collect(SyncDbHandle h, SyncErr (*read)(SyncRawRecord*), int category = 0)
+{
+    std::vector<uint32_t> ids;
+    for (;;) {
+        Raw r(h);
+        r.r.category = static_cast<int16_t>(category);
+        SyncErr e = read(&r.r);
+        if (e != 0) {
+            EXPECT_EQ(SYNCERR_NOT_FOUND, e);
+            return ids;
+        }
+        ids.push_back(+r.r.recordId);
+    }
+}
+
 class SyncManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -144,30 +170,9 @@ TEST_F(SyncManagerTest, ReadsEveryKindOfRecordOfAFileWrittenByTheReferenceWriter
     unknown.r.recordId = 99;
     EXPECT_EQ(SYNCERR_NOT_FOUND, SyncReadRecordById(&unknown.r));
 
-    // Modified records in order, then the end.
-    std::vector<uint32_t> modified;
-    for (;;) {
-        Raw r(h);
-        SyncErr e = SyncReadNextModifiedRec(&r.r);
-        if (e == SYNCERR_NOT_FOUND)
-            break;
-        ASSERT_EQ(0, e);
-        modified.push_back(+r.r.recordId);
-    }
-    EXPECT_EQ((std::vector<uint32_t>{12, 13, 14, 15}), modified);
-
-    // Category 3 holds two live records.
-    std::vector<uint32_t> inCategory;
-    for (;;) {
-        Raw r(h);
-        r.r.category = 3;
-        SyncErr e = SyncReadNextRecInCategory(&r.r);
-        if (e == SYNCERR_NOT_FOUND)
-            break;
-        ASSERT_EQ(0, e);
-        inCategory.push_back(+r.r.recordId);
-    }
-    EXPECT_EQ((std::vector<uint32_t>{12, 15}), inCategory);
+    // Modified records in order; live records of category 3.
+    EXPECT_EQ((std::vector<uint32_t>{12, 13, 14, 15}), Collect(h, SyncReadNextModifiedRec));
+    EXPECT_EQ((std::vector<uint32_t>{12, 15}), Collect(h, SyncReadNextRecInCategory, 3));
 
     std::vector<uint8_t> block(65520);
     SyncBlockDesc d = {};
@@ -201,11 +206,7 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     Put(Sample());
     SyncDbHandle h = Open();
 
-    Raw add(h);
-    add.Set("new memo");
-    add.r.recordId = 0;
-    add.r.category = 5;
-    add.r.attributes = SYNC_REC_PRIVATE;
+    Raw add = Rec(h, 0, "new memo", 5, SYNC_REC_PRIVATE);
     ASSERT_EQ(0, SyncWriteRec(&add.r));
     EXPECT_EQ(100u, +add.r.recordId) << "the unique-ID seed gives the new ID";
     EXPECT_EQ(5, +add.r.recordIndex);
@@ -217,11 +218,7 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ(101u, db.seed);
     EXPECT_EQ(8u, db.modNumber);
 
-    Raw replace(h);
-    replace.Set("changed");
-    replace.r.recordId = 11;
-    replace.r.category = 1;
-    replace.r.attributes = SYNC_REC_DIRTY;
+    Raw replace = Rec(h, 11, "changed", 1, SYNC_REC_DIRTY);
     ASSERT_EQ(0, SyncWriteRec(&replace.r));
     EXPECT_EQ(0, +replace.r.recordIndex);
     db = Get();
@@ -229,15 +226,9 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ(Bytes("changed"), db.records[0].data);
 
     // An archived write keeps its data; a deleted one loses it.
-    Raw archive(h);
-    archive.Set("keep me");
-    archive.r.recordId = 15;
-    archive.r.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED;
+    Raw archive = Rec(h, 15, "keep me", 0, SYNC_REC_DELETED | SYNC_REC_ARCHIVED);
     ASSERT_EQ(0, SyncWriteRec(&archive.r));
-    Raw drop(h);
-    drop.Set("lose me");
-    drop.r.recordId = 100;
-    drop.r.attributes = SYNC_REC_DELETED;
+    Raw drop = Rec(h, 100, "lose me", 0, SYNC_REC_DELETED);
     ASSERT_EQ(0, SyncWriteRec(&drop.r));
     db = Get();
     EXPECT_EQ(Bytes("keep me"), db.records[4].data);
@@ -252,7 +243,9 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     ASSERT_EQ(5u, db.records.size());
     EXPECT_EQ(13u, db.records[1].id);
 
-    ASSERT_EQ(0, SyncChangeCategory(h, 2, 7));
+    ASSERT_EQ(0, SyncChangeCategory(h, 2, 15));   // the last category there is
+    EXPECT_EQ(15, Get().records[2].attr & 0x0F);
+    ASSERT_EQ(0, SyncChangeCategory(h, 15, 7));
     EXPECT_EQ(7, Get().records[2].attr & 0x0F);
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncChangeCategory(h, 16, 0));
 
@@ -292,43 +285,6 @@ TEST_F(SyncManagerTest, EveryChangeIsInTheFileBeforeTheCallReturns)
     EXPECT_EQ("sortinfo len 4 data 534f5254", dump[3]);
 }
 
-TEST_F(SyncManagerTest, AFreshProcessReadsWhatThisOneWroteThroughTheStandIn)
-{
-    SyncCreateDbRequest req = {};
-    req.creator = 0x56717861;   // "Vqxa"
-    req.dbType = 0x44415441;    // "DATA"
-    req.version = 2;
-    std::strcpy(req.name, kDb);
-    ASSERT_EQ(0, SyncCreateDB(&req));
-    ASSERT_NE(0, +req.dbHandle);
-    Raw a(req.dbHandle);
-    a.Set("\x01\x02\x03");
-    a.r.category = 9;
-    a.r.attributes = SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
-    ASSERT_EQ(0, SyncWriteRec(&a.r));
-    Raw b(req.dbHandle);
-    b.Set("archived");
-    b.r.category = 2;
-    b.r.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY;
-    ASSERT_EQ(0, SyncWriteRec(&b.r));
-    EXPECT_NE(+a.r.recordId, +b.r.recordId);
-    EXPECT_EQ(0, SyncCloseDB(+req.dbHandle));
-
-    std::vector<std::string> dump = DumpInFreshProcess();
-    ASSERT_EQ(5u, dump.size());
-    EXPECT_EQ("count 2", dump[0]);
-    EXPECT_EQ("record 0 id " + std::to_string(+a.r.recordId) + " attr 50 cat 9 len 3 data 010203", dump[1]);
-    EXPECT_EQ("record 1 id " + std::to_string(+b.r.recordId) + " attr c8 cat 2 len 8 data 6172636869766564", dump[2]);
-    EXPECT_EQ("appinfo none", dump[3]);
-    EXPECT_EQ("sortinfo none", dump[4]);
-
-    ref::Database db = Get();
-    EXPECT_EQ(kDb, db.name);
-    EXPECT_EQ("Vqxa", db.creator);
-    EXPECT_EQ("DATA", db.type);
-    EXPECT_EQ(2, db.version);
-}
-
 TEST_F(SyncManagerTest, CreatingOpeningAndDeletingDatabases)
 {
     SyncDbHandle h = 0;
@@ -338,7 +294,14 @@ TEST_F(SyncManagerTest, CreatingOpeningAndDeletingDatabases)
     SyncCreateDbRequest req = {};
     std::strcpy(req.name, kDb);
     req.dbFlags = 0x0008;
+    req.creator = 0x56717861;   // "Vqxa"
+    req.dbType = 0x44415441;    // "DATA"
+    req.version = 2;
     ASSERT_EQ(0, SyncCreateDB(&req));
+    ref::Database made = Get();
+    EXPECT_EQ("Vqxa", made.creator);
+    EXPECT_EQ("DATA", made.type);
+    EXPECT_EQ(2, made.version);
     SyncCreateDbRequest again = req;
     EXPECT_EQ(SYNCERR_EXISTS, SyncCreateDB(&again));
     EXPECT_EQ(SYNCERR_TOO_MANY_OPEN, SyncOpenDB(kDb, 0, &h, SYNC_MODE_READ)) << "one handle per database";
@@ -413,6 +376,9 @@ TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
     small.r.bufferSize = 4;
     EXPECT_EQ(SYNCERR_BUFFER_TOO_SMALL, SyncReadRecordById(&small.r));
     EXPECT_EQ(12u, +small.r.dataLength) << "the needed size is told";
+    small.r.bufferSize = 12;   // exactly the record's length
+    EXPECT_EQ(0, SyncReadRecordById(&small.r));
+    EXPECT_EQ("plain record", small.Data());
     Raw stray(77);
     EXPECT_EQ(SYNCERR_BAD_HANDLE, SyncReadRecordByIndex(&stray.r));
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncReadRecordByIndex(nullptr));
@@ -424,6 +390,9 @@ TEST_F(SyncManagerTest, CallsThatCannotBeHonouredSaySo)
     liar.r.bufferSize = 2;
     liar.r.dataLength = 3;
     EXPECT_EQ(SYNCERR_BAD_ARGUMENT, SyncWriteRec(&liar.r)) << "a length beyond the lent buffer";
+    Raw exact = Rec(rw, 11, "abc");
+    exact.r.bufferSize = 3;
+    EXPECT_EQ(0, SyncWriteRec(&exact.r)) << "a length that fills the lent buffer";
     SyncBlockDesc block = {};
     block.pBuffer = liar.buf.data();
     block.bufferSize = 2;

@@ -1,151 +1,82 @@
 #include "CommandLine.h"
 
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
-using ravelin::CommandLine;
-using ravelin::ParseCommandLine;
-
-namespace {
-
-struct Parsed {
-    CommandLine cl;
-    std::string errors;
-};
-
-Parsed Parse(std::initializer_list<const char*> args)
+// Each command line with the mode, usage flag, settings name and complaints
+// it gives: options group, the last mode wins, -f takes the rest of its
+// argument or the next one, and parsing stops at the first non-option.
+TEST(CommandLine, Table)
 {
-    std::vector<const char*> argv(args);
-    CString errors;
-    Parsed p;
-    p.cl = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), errors);
-    p.errors = errors.GetString();
-    return p;
+    struct Case {
+        std::vector<const char*> args;
+        bool install, usage;
+        const char* ini;
+        std::string errors;
+    } const cases[] = {
+        {{"R"}, true, false, "Ravelin.ini", ""},
+        {{"R", "-i", "-u"}, false, false, "Ravelin.ini", ""},
+        {{"R", "-u", "-i"}, true, false, "Ravelin.ini", ""},
+        {{"R", "-iu"}, false, false, "Ravelin.ini", ""},
+        {{"R", "-ui"}, true, false, "Ravelin.ini", ""},
+        {{"R", "-u", "-h"}, false, true, "Ravelin.ini", ""},
+        {{"R", "-f", "a.ini"}, true, false, "a.ini", ""},
+        {{"R", "-fa.ini"}, true, false, "a.ini", ""},
+        {{"R", "-uf", "b.ini"}, false, false, "b.ini", ""},
+        {{"R", "-fu"}, true, false, "u", ""},          // the rest of the group is the value
+        {{"R", "-f", "-u"}, true, false, "-u", ""},    // the next argument, even like an option
+        {{"R", "-f", "a.ini", "-f", "c.ini"}, true, false, "c.ini", ""},
+        {{"R", "x.ini", "-u"}, true, false, "Ravelin.ini", ""},
+        {{"R", "-", "-u"}, true, false, "Ravelin.ini", ""},
+        {{"R", "--", "-u"}, true, false, "Ravelin.ini", ""},
+        {{"R", "-u", "--", "-i", "-h"}, false, false, "Ravelin.ini", ""},
+        // "---" is not "--": its letters are options, and "-" is not one of them.
+        {{"R", "---"}, true, false, "Ravelin.ini", "R: illegal option -- -\nR: illegal option -- -\n"},
+        {{"C:\\Setup\\Ravelin.exe", "-x", "-u"}, false, false, "Ravelin.ini",
+         "C:\\Setup\\Ravelin.exe: illegal option -- x\n"},
+        // A colon is never an option letter, though it stands in the option string.
+        {{"R", "-:"}, true, false, "Ravelin.ini", "R: illegal option -- :\n"},
+        {{"R", "-xuy"}, false, false, "Ravelin.ini", "R: illegal option -- x\nR: illegal option -- y\n"},
+        {{"R", "-f", "a.ini", "-u", "-f"}, false, false, "a.ini", "R: option requires an argument -- f\n"},
+        {{"R", "-uf"}, false, false, "Ravelin.ini", "R: option requires an argument -- f\n"},
+        {{}, true, false, "Ravelin.ini", ""},
+        {{"R", nullptr, "-u"}, true, false, "Ravelin.ini", ""},   // a null entry ends the list
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const char* a : c.args)
+            line += std::string(a ? a : "(null)") + " ";
+        CString errors;
+        ravelin::CommandLine cl = ravelin::ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), errors);
+        EXPECT_EQ(c.install, cl.bInstall) << line;
+        EXPECT_EQ(c.usage, cl.bUsage) << line;
+        EXPECT_STREQ(c.ini, cl.strIniName) << line;
+        EXPECT_EQ(c.errors, errors.GetString()) << line;
+    }
 }
 
-} // namespace
-
-TEST(CommandLine, DefaultsAndLastModeWins)
+// The program's directory plus the value as given, absolute or not; a trail
+// byte 0x5C is no backslash; the limit counts the terminator.
+TEST(IniPath, Table)
 {
-    Parsed p = Parse({"Ravelin"});
-    EXPECT_TRUE(p.cl.bInstall);
-    EXPECT_FALSE(p.cl.bUsage);
-    EXPECT_STREQ(p.cl.strIniName, "Ravelin.ini");
-    EXPECT_EQ(p.errors, "");
-
-    EXPECT_FALSE(Parse({"Ravelin", "-i", "-u"}).cl.bInstall);
-    EXPECT_TRUE(Parse({"Ravelin", "-u", "-i"}).cl.bInstall);
-    EXPECT_FALSE(Parse({"Ravelin", "-iu"}).cl.bInstall);
-    EXPECT_TRUE(Parse({"Ravelin", "-ui"}).cl.bInstall);
-    EXPECT_TRUE(Parse({"Ravelin", "-u", "-h"}).cl.bUsage);
-}
-
-TEST(CommandLine, ValueOfF)
-{
-    EXPECT_STREQ(Parse({"R", "-f", "a.ini"}).cl.strIniName, "a.ini");
-    EXPECT_STREQ(Parse({"R", "-fa.ini"}).cl.strIniName, "a.ini");
-    // Grouped: -i and -f in one argument, the name in the next.
-    Parsed p = Parse({"R", "-uf", "b.ini"});
-    EXPECT_FALSE(p.cl.bInstall);
-    EXPECT_STREQ(p.cl.strIniName, "b.ini");
-    // The rest of the group is the value, not more options.
-    p = Parse({"R", "-fu"});
-    EXPECT_TRUE(p.cl.bInstall);
-    EXPECT_STREQ(p.cl.strIniName, "u");
-    // The next argument is the value even when it looks like an option.
-    p = Parse({"R", "-f", "-u"});
-    EXPECT_TRUE(p.cl.bInstall);
-    EXPECT_STREQ(p.cl.strIniName, "-u");
-    // Later -f overrides.
-    EXPECT_STREQ(Parse({"R", "-f", "a.ini", "-f", "c.ini"}).cl.strIniName, "c.ini");
-}
-
-TEST(CommandLine, StopsAtNonOptionLoneDashAndDoubleDash)
-{
-    Parsed p = Parse({"R", "x.ini", "-u"});
-    EXPECT_TRUE(p.cl.bInstall);
-    p = Parse({"R", "-", "-u"});
-    EXPECT_TRUE(p.cl.bInstall);
-    p = Parse({"R", "--", "-u"});
-    EXPECT_TRUE(p.cl.bInstall);
-    p = Parse({"R", "-u", "--", "-i", "-h"});
-    EXPECT_FALSE(p.cl.bInstall);
-    EXPECT_FALSE(p.cl.bUsage);
-    EXPECT_EQ(p.errors, "");
-    // "---" is not "--": its letters are options, and "-" is not one of them.
-    p = Parse({"R", "---"});
-    EXPECT_EQ(p.errors, "R: illegal option -- -\nR: illegal option -- -\n");
-}
-
-TEST(CommandLine, ComplaintsGoOutAndParsingGoesOn)
-{
-    Parsed p = Parse({"C:\\Setup\\Ravelin.exe", "-x", "-u"});
-    EXPECT_EQ(p.errors, "C:\\Setup\\Ravelin.exe: illegal option -- x\n");
-    EXPECT_FALSE(p.cl.bInstall);
-
-    // A colon is never an option letter, though it stands in the option string.
-    p = Parse({"R", "-:"});
-    EXPECT_EQ(p.errors, "R: illegal option -- :\n");
-
-    // Inside a group the letters after a bad one still count.
-    p = Parse({"R", "-xuy"});
-    EXPECT_EQ(p.errors, "R: illegal option -- x\nR: illegal option -- y\n");
-    EXPECT_FALSE(p.cl.bInstall);
-
-    // -f at the end keeps the default name.
-    p = Parse({"R", "-f", "a.ini", "-u", "-f"});
-    EXPECT_EQ(p.errors, "R: option requires an argument -- f\n");
-    EXPECT_STREQ(p.cl.strIniName, "a.ini");
-    p = Parse({"R", "-uf"});
-    EXPECT_EQ(p.errors, "R: option requires an argument -- f\n");
-    EXPECT_STREQ(p.cl.strIniName, "Ravelin.ini");
-    EXPECT_FALSE(p.cl.bInstall);
-}
-
-TEST(CommandLine, NoArgumentsAtAll)
-{
-    CString errors;
-    CommandLine cl = ParseCommandLine(0, nullptr, errors);
-    EXPECT_TRUE(cl.bInstall);
-    const char* argv[] = {"R", nullptr};
-    cl = ParseCommandLine(3, argv, errors);   // a null entry ends the list
-    EXPECT_TRUE(cl.bInstall);
-    EXPECT_TRUE(errors.IsEmpty());
-}
-
-TEST(IniPath, ProgramDirectoryPlusValueAsGiven)
-{
-    CString path;
-    EXPECT_TRUE(ravelin::BuildIniPath("C:\\Setup\\Ravelin.exe", "Ravelin.ini", path));
-    EXPECT_STREQ(path, "C:\\Setup\\Ravelin.ini");
-    EXPECT_TRUE(ravelin::BuildIniPath("C:\\Setup\\Ravelin.exe", "sub\\x.ini", path));
-    EXPECT_STREQ(path, "C:\\Setup\\sub\\x.ini");
-    // An absolute value is appended all the same.
-    EXPECT_TRUE(ravelin::BuildIniPath("C:\\Setup\\Ravelin.exe", "D:\\x.ini", path));
-    EXPECT_STREQ(path, "C:\\Setup\\D:\\x.ini");
-    // No backslash at all: the value alone.
-    EXPECT_TRUE(ravelin::BuildIniPath("Ravelin.exe", "x.ini", path));
-    EXPECT_STREQ(path, "x.ini");
-}
-
-TEST(IniPath, TrailByteThatLooksLikeABackslash)
-{
-    // "表" in Shift-JIS is 0x95 0x5C: a byte-wise search would cut inside it.
-    CString path;
-    EXPECT_TRUE(ravelin::BuildIniPath("C:\\Setup\\\x95\x5C.exe", "a.ini", path));
-    EXPECT_STREQ(path, "C:\\Setup\\a.ini");
-}
-
-TEST(IniPath, PathLimitCountsTheTerminator)
-{
-    std::string dir = "C:\\Setup\\";
-    std::string exe = dir + "Ravelin.exe";
-    CString path;
-    std::string fits(259 - dir.size(), 'a');
-    EXPECT_TRUE(ravelin::BuildIniPath(exe.c_str(), fits.c_str(), path));
-    EXPECT_EQ(path.GetLength(), 259);
-    std::string tooLong(260 - dir.size(), 'a');
-    EXPECT_FALSE(ravelin::BuildIniPath(exe.c_str(), tooLong.c_str(), path));
+    const std::string dir = "C:\\Setup\\", exe = dir + "Ravelin.exe";
+    const std::string fits(259 - dir.size(), 'a'), tooLong(260 - dir.size(), 'a');
+    const struct {
+        std::string module, value, path;
+        bool ok;
+    } cases[] = {
+        {exe, "Ravelin.ini", "C:\\Setup\\Ravelin.ini", true},
+        {exe, "sub\\x.ini", "C:\\Setup\\sub\\x.ini", true},
+        {exe, "D:\\x.ini", "C:\\Setup\\D:\\x.ini", true},
+        {"Ravelin.exe", "x.ini", "x.ini", true},
+        {"C:\\Setup\\\x95\x5C.exe", "a.ini", "C:\\Setup\\a.ini", true},
+        {exe, fits, dir + fits, true},
+        {exe, tooLong, dir + tooLong, false},
+    };
+    for (const auto& c : cases) {
+        CString path;
+        EXPECT_EQ(c.ok, ravelin::BuildIniPath(c.module.c_str(), c.value.c_str(), path)) << c.value;
+        EXPECT_EQ(c.path, path.GetString()) << c.value;
+    }
 }

@@ -54,16 +54,22 @@ class NvmemoTest(unittest.TestCase):
         text = "会議メモ\n・予算は水曜\nソフト表示 \\ 終わり"
         code, out, err = run("add", self.f, "--password", "ひみつ", "--category", "2", stdin=(text + "\n").encode())
         self.assertEqual((code, out.strip()), (0, "0"), err)
-        code, out, _ = run("add", self.f, "--password", "ひみつ", stdin=b"Alpha\r\nBeta")
+        code, out, _ = run("add", self.f, "--password", "ひみつ", stdin=b"Alpha\r\r\nBeta")   # a CR, then a break
         self.assertEqual((code, out.strip()), (0, "1"))
+        # Only CR LF is a line break: a lone CR is text, listed and taken back as it is.
+        self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=b"one\rtwo\r\nthree\r")[0], 0)
+        exported = self.listing()["memos"][2]["text"]
+        self.assertEqual(exported, "one\rtwo\nthree\r")
+        self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=exported.encode())[0], 0)
         data = self.listing()
+        self.assertEqual(data["memos"][3]["text"], exported)
         self.assertEqual(data["hint"], "いつもの")
         self.assertEqual([(c["index"], c["name"]) for c in data["categories"]],
                          [(0, "Unfiled"), (1, "仕事"), (2, "個人")])
         self.assertEqual([c["id"] for c in data["categories"]][1:], [128, 129])
-        first, second = data["memos"]
+        first, second = data["memos"][:2]
         self.assertEqual(first["text"], text)   # one trailing line break dropped
-        self.assertEqual(second["text"], "Alpha\nBeta")
+        self.assertEqual(second["text"], "Alpha\r\nBeta")
         self.assertEqual((first["index"], first["id"], first["category"], first["leading"]), (0, 0, 2, 32))
         self.assertEqual([first[k] for k in ("update", "deleted", "archived", "new", "private")],
                          [True, False, False, False, False])
@@ -127,8 +133,9 @@ class NvmemoTest(unittest.TestCase):
         self.assertIn("Shift-JIS", err)
         code, _, _ = run("add", self.f, "--password", "ひみつ", stdin=b"x" * 65478)
         self.assertEqual(code, 64)
-        self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=b"x" * 65477)[0], 0)
-        self.assertEqual(len(self.listing()["memos"][0]["text"]), 65477)
+        for n in (65476, 65477):   # one under the longest memo, and the longest
+            self.assertEqual(run("add", self.f, "--password", "ひみつ", stdin=b"x" * n)[0], 0)
+        self.assertEqual([len(m["text"]) for m in self.listing()["memos"]], [65476, 65477])
         self.assertEqual(run("delete", self.f, "7", "--password", "ひみつ")[0], 64)
         self.assertEqual(run("create", self.f)[0], 1)   # exists; --force replaces
 

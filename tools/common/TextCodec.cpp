@@ -217,14 +217,11 @@ std::string ToLf(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
+    // Only the pair is a line break: a lone CR is part of the text.
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += text[i];
     }
     return out;
 }

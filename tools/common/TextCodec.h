@@ -12,7 +12,7 @@ bool Utf8ToSjis(const std::string& utf8, std::string& sjis);
 // Bytes that are not valid Shift-JIS come out as U+FFFD.
 std::string SjisToUtf8(const std::string& sjis);
 
-// Line breaks: "\r\n" and lone "\r" become "\n", and the other way round.
+// Line breaks: "\r\n" becomes "\n" (a lone "\r" is text and stays), and "\n" becomes "\r\n".
 std::string ToLf(const std::string& text);
 std::string ToCrLf(const std::string& text);
 

@@ -3,6 +3,7 @@
 #include "afx/afxcmn.h"
 
 #include "AfxWinTestRes.h"
+#include "shared/ui/UiDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -66,32 +67,6 @@ void Press(CWnd& wnd, int id)
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
-// Answers the next message box of this thread with OK, from a timer that the
-// box's own message loop runs.
-std::string g_boxText;
-
-BOOL CALLBACK AnswerIfBox(HWND hWnd, LPARAM)
-{
-    char cls[16] = {};
-    GetClassNameA(hWnd, cls, sizeof cls);
-    if (std::string(cls) == "#32770" && !GetDlgItem(hWnd, IDC_TEXT) && IsWindowVisible(hWnd)) {
-        char text[256] = {};
-        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof text);
-        if (!*text)
-            GetDlgItemTextA(hWnd, 100, text, sizeof text);   // Wine numbers the text 100
-        g_boxText = text;
-        PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    }
-    return TRUE;
-}
-
-void CALLBACK AnswerBox(HWND, UINT, UINT_PTR idEvent, DWORD)
-{
-    EnumThreadWindows(GetCurrentThreadId(), AnswerIfBox, 0);
-    if (!g_boxText.empty())
-        KillTimer(nullptr, idEvent);
-}
-
 } // namespace
 
 TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
@@ -145,19 +120,19 @@ TEST(CDialog, RefusedValueKeepsTheDialogOpen)
 {
     CTestDlg dlg;
     dlg.m_nNumber = 5;
-    g_boxText.clear();
+    std::string boxText;
+    uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
     bool stillOpen = false;
     dlg.m_onStart = [&](CTestDlg& d) {
         d.SetDlgItemText(IDC_TEXT, "kept out");
         d.SetDlgItemText(IDC_NUMBER, "12x");
-        SetTimer(nullptr, 0, 100, AnswerBox);
         Press(d, IDOK);
         stillOpen = ::IsWindow(d.m_hWnd) && d.m_hWnd != nullptr;
         Press(d, IDCANCEL);
     };
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(g_boxText, "Enter an integer.");
+    EXPECT_EQ(boxText, "Enter an integer.");
     EXPECT_EQ(dlg.m_nNumber, 5);
     // The text came before the number; a refused exchange may leave it set,
     // as the framework always has.
@@ -305,10 +280,12 @@ TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
     wnd.SendMessage(WM_SETFOCUS);
     EXPECT_EQ(wnd.m_nFocus, 1);
 
-    g_boxText.clear();
-    SetTimer(nullptr, 0, 100, AnswerBox);
-    wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
-    EXPECT_EQ(g_boxText, "An unexpected error stopped the last operation.");
+    std::string boxText;
+    {
+        uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
+        wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+    }
+    EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
     wnd.DestroyWindow();
     EXPECT_EQ(wnd.m_hWnd, nullptr);

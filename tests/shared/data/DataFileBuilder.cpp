@@ -65,18 +65,6 @@ std::uint32_t GetLE32(const Bytes& b, std::size_t off)
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-std::string FromBytes(const Bytes& b, std::size_t off, std::size_t len)
-{
-    Need(b, off, len);
-    return std::string(b.begin() + off, b.begin() + off + len);
-}
-
-void CorruptByte(Bytes& b, std::size_t off, unsigned char v)
-{
-    Need(b, off, 1);
-    b[off] = v;
-}
-
 void Truncate(Bytes& b, std::size_t newSize)
 {
     if (newSize < b.size())

@@ -40,12 +40,9 @@ void PutBE16(Bytes& b, std::size_t off, std::uint16_t v);
 std::uint16_t GetLE16(const Bytes& b, std::size_t off);
 std::uint32_t GetLE32(const Bytes& b, std::size_t off);
 Bytes ToBytes(const std::string& s);
-std::string FromBytes(const Bytes& b, std::size_t off, std::size_t len);
 
 // Corruption of a built image.
 inline void Corrupt32(Bytes& b, std::size_t off, std::uint32_t v) { PutLE32(b, off, v); }
-inline void Corrupt16(Bytes& b, std::size_t off, std::uint16_t v) { PutLE16(b, off, v); }
-void CorruptByte(Bytes& b, std::size_t off, unsigned char v);
 void Truncate(Bytes& b, std::size_t newSize);
 
 struct CategorySlot {
@@ -135,7 +132,6 @@ public:
     std::size_t SortInfoSize() const;
     std::size_t RecordOffset(std::size_t i) const;
     std::size_t RecordSize(std::size_t i) const;
-    std::size_t AppInfoDataOffsetInFile() const { return AppInfoOffset() + appInfoDataOffset; }
 
     Bytes BuildAppInfoData() const;
     Bytes BuildRecordData(const RecordPlan& r) const;   // as stored

@@ -88,59 +88,45 @@ public:
 
 } // namespace
 
-TEST(SortKeys, ScalarKeysCompareSigned)
+// Scalar keys compare signed; text keys in character order (a half-width
+// katakana before every double-byte character, though its byte is larger),
+// clamped to the sign; composite keys member by member, as far as both go;
+// keys of different kinds by kind.
+TEST(SortKeys, Ordering)
 {
-    CIntKey lo(INT_MIN), hi(INT_MAX), hi2(INT_MAX), minus(-1), one(1);
-    EXPECT_EQ(-1, lo.Compare(&hi));
-    EXPECT_EQ(1, hi.Compare(&lo));
-    EXPECT_EQ(0, hi.Compare(&hi2));
-    EXPECT_EQ(-1, minus.Compare(&one));   // not an unsigned comparison
-
+    CIntKey lo(INT_MIN), hi(INT_MAX), minus(-1), one(1);
     CLongKey llo(-5), lhi(3);
-    EXPECT_EQ(-1, llo.Compare(&lhi));
-    EXPECT_EQ(1, lhi.Compare(&llo));
-    EXPECT_EQ(KeyTypeLong, lhi.GetKeyType());
-}
-
-TEST(SortKeys, StringKeyUsesCharacterOrderClampedToSign)
-{
     CStringKey a("A"), kana("\xB1"), hira("\x82\xA0"), kata("\x83\x41"), z("zzzz");
-    EXPECT_EQ(-1, a.Compare(&hira));     // 0x41 < 0x82A0 (not signed-char order)
-    EXPECT_EQ(-1, kana.Compare(&kata));  // 0xB1 < 0x8341 (not byte order)
-    EXPECT_EQ(1, kata.Compare(&kana));
-    EXPECT_EQ(-1, a.Compare(&z));        // far apart, still -1 exactly
-    EXPECT_EQ(1, z.Compare(&a));
+    const struct {
+        const CKey *left, *right;
+        int result;
+    } cases[] = {{&lo, &hi, -1}, {&hi, &lo, 1}, {&hi, &hi, 0}, {&minus, &one, -1}, {&llo, &lhi, -1},
+                 {&lhi, &llo, 1}, {&a, &hira, -1}, {&kana, &kata, -1}, {&kata, &kana, 1}, {&a, &z, -1},
+                 {&z, &a, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.result, c.left->Compare(c.right)) << (&c - cases);
 
-    // The key keeps its own copy of the text.
     CString text("abc");
     CStringKey copy(text);
     text = "zzz";
-    EXPECT_STREQ("abc", copy.GetValue());
-}
+    EXPECT_STREQ("abc", copy.GetValue());   // the key keeps its own copy
 
-TEST(SortKeys, CompositeComparesMembersInOrder)
-{
-    CCompositeKey a, b, shorter;
-    a.AddKey(new CIntKey(1));
-    a.AddKey(new CStringKey("b"));
-    b.AddKey(new CIntKey(1));
-    b.AddKey(new CStringKey("c"));
+    CCompositeKey ab, ac, shorter;
+    ab.AddKey(new CIntKey(1));
+    ab.AddKey(new CStringKey("b"));
+    ac.AddKey(new CIntKey(1));
+    ac.AddKey(new CStringKey("c"));
     shorter.AddKey(new CIntKey(1));
-
-    EXPECT_EQ(-1, a.Compare(&b));   // first members equal, second decides
-    EXPECT_EQ(1, b.Compare(&a));
-    EXPECT_EQ(0, a.Compare(&a));
-    // Fewer members than the other: compared as far as both go, no read past
-    // the shorter one's array.
-    EXPECT_EQ(-1, shorter.Compare(&a));
-    EXPECT_EQ(1, a.Compare(&shorter));
-
-    // Keys of different kinds order by kind instead of misreading the value.
+    EXPECT_EQ(-1, ab.Compare(&ac));
+    EXPECT_EQ(1, ac.Compare(&ab));
+    EXPECT_EQ(0, ab.Compare(&ab));
+    EXPECT_EQ(-1, shorter.Compare(&ab));
+    EXPECT_EQ(1, ab.Compare(&shorter));
     CIntKey i(7);
-    CStringKey s("x");
-    EXPECT_EQ(-s.Compare(&i), i.Compare(&s));
-    EXPECT_NE(0, i.Compare(&s));
-    EXPECT_NE(0, a.Compare(&i));
+    CStringKey x("x");
+    EXPECT_EQ(-x.Compare(&i), i.Compare(&x));
+    EXPECT_NE(0, i.Compare(&x));
+    EXPECT_NE(0, ab.Compare(&i));
 }
 
 TEST(Iterator, EmptyTable)
@@ -151,10 +137,7 @@ TEST(Iterator, EmptyTable)
 
     EXPECT_EQ(-1, it.FindFirst(p, 0));   // before any sort
     EXPECT_EQ(nullptr, p);
-    EXPECT_EQ(0, it.SortByRecordIndex());
-    EXPECT_EQ(0, it.SortByRecordId());
-    EXPECT_EQ(0, it.SortByCatId());
-    EXPECT_EQ(0, it.SortByAlphabetical());
+    EXPECT_EQ(0, it.SortByRecordIndex() | it.SortByRecordId() | it.SortByCatId() | it.SortByAlphabetical());
     EXPECT_EQ(0, it.GetCount());
     p = reinterpret_cast<CGenRecord*>(&table);
     EXPECT_EQ(-1, it.FindFirst(p, 1));
@@ -164,37 +147,37 @@ TEST(Iterator, EmptyTable)
     EXPECT_EQ(nullptr, p);
 }
 
-TEST(Iterator, SkipsDeletedRecordsOnlyWhenAsked)
+// Deleted records are passed over only when asked, at the end of the view
+// too; a find continues from where it stopped; the current row is the row of
+// the last record found.
+TEST(Iterator, FindingSkipsDeletedOnlyWhenAskedAndTracksTheRow)
 {
     CTessalyTable table;
-    Fill(table, {{"zero", 10, 0, false}, {"one", 11, 0, true}, {"two", 12, 0, false}});
+    Fill(table, {{"a", 100, 2, false}, {"b", 101, 1, true}, {"c", 102, 2, false}, {"d", 103, 1, false},
+                 {"e", 104, 1, true}});
     CGenIterator it(table);
+    EXPECT_EQ(-1, it.GetCurrentRowPosition());   // nothing found yet
     it.SortByRecordIndex();
+    EXPECT_EQ((std::vector<int>{0, 2, 3}), Walk(it, 1));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), Walk(it, 0));
 
-    EXPECT_EQ((std::vector<int>{0, 2}), Walk(it, 1));
-    EXPECT_EQ((std::vector<int>{0, 1, 2}), Walk(it, 0));
-
-    // A deleted record at the end of the view: FindNext must stop, not
-    // return it.
-    CTessalyTable tail;
-    Fill(tail, {{"a", 1, 0, false}, {"b", 2, 0, true}, {"c", 3, 0, true}});
-    CGenIterator it2(tail);
-    it2.SortByRecordIndex();
-    EXPECT_EQ((std::vector<int>{0}), Walk(it2, 1));
-}
-
-TEST(Iterator, FindByHonoursSkipSwitchAndContinues)
-{
-    CTessalyTable table;
-    Fill(table, {{"a", 100, 2, false}, {"b", 101, 1, true}, {"c", 102, 2, false}, {"d", 103, 1, false}});
-    CGenIterator it(table);
-    it.SortByRecordIndex();
     CGenRecord* p = nullptr;
-
+    ASSERT_EQ(0, it.FindFirst(p, 1));
+    EXPECT_EQ(0, it.GetCurrentRowPosition());
+    ASSERT_EQ(0, it.FindNext(p, 1));   // row 1 is deleted and skipped
+    EXPECT_EQ(2, it.GetCurrentRowPosition());
     EXPECT_EQ(-1, it.FindByRecordIndex(1, p, 1));
     EXPECT_EQ(nullptr, p);
     ASSERT_EQ(0, it.FindByRecordIndex(1, p, 0));
     EXPECT_EQ(1u, p->GetIndex());
+    ASSERT_EQ(0, it.FindByRecordIndex(3, p, 1));
+    EXPECT_EQ(3, it.GetCurrentRowPosition());
+    CGenRecord* q = nullptr;
+    ASSERT_EQ(0, it.GetAt(q, it.GetCurrentRowPosition()));
+    EXPECT_EQ(p, q);
+    EXPECT_EQ(-1, it.GetAt(q, 5));   // past the view
+    EXPECT_EQ(nullptr, q);
+    EXPECT_EQ(-1, it.GetAt(q, -1));
 
     EXPECT_EQ(-1, it.FindByRecordId(101, p, 1));
     ASSERT_EQ(0, it.FindByRecordId(102, p, 1));
@@ -202,41 +185,16 @@ TEST(Iterator, FindByHonoursSkipSwitchAndContinues)
     EXPECT_EQ(-1, it.FindByRecordId(999, p, 0));
     EXPECT_EQ(nullptr, p);
 
-    // By category: the first match in sorted order; FindNext continues right
-    // after it.
+    // By category: the first match in sorted order; FindNext goes on after it.
     it.SortByCatId();
     ASSERT_EQ(0, it.FindByCatId(1, p, 1));
-    EXPECT_EQ(3u, p->GetIndex());   // record 1 has category 1 too, but is deleted
+    EXPECT_EQ(3u, p->GetIndex());   // records 1 and 4 have category 1 too, but are deleted
     ASSERT_EQ(0, it.FindByCatId(2, p, 0));
     const DWORD first = p->GetIndex();
     ASSERT_EQ(0, it.FindNext(p, 0));
     EXPECT_EQ(2u, p->GetCategory());
     EXPECT_NE(first, p->GetIndex());
     EXPECT_EQ(-1, it.FindNext(p, 0));
-}
-
-TEST(Iterator, CurrentRowIsRowOfLastFoundRecord)
-{
-    CTessalyTable table;
-    Fill(table, {{"a", 0, 0, false}, {"b", 0, 0, true}, {"c", 0, 0, false}, {"d", 0, 0, false}});
-    CGenIterator it(table);
-    EXPECT_EQ(-1, it.GetCurrentRowPosition());   // nothing found yet
-    it.SortByRecordIndex();
-    CGenRecord* p = nullptr;
-
-    ASSERT_EQ(0, it.FindFirst(p, 1));
-    EXPECT_EQ(0, it.GetCurrentRowPosition());
-    ASSERT_EQ(0, it.FindNext(p, 1));   // row 1 is deleted and skipped
-    EXPECT_EQ(2, it.GetCurrentRowPosition());
-    ASSERT_EQ(0, it.FindByRecordIndex(3, p, 1));
-    EXPECT_EQ(3, it.GetCurrentRowPosition());
-
-    CGenRecord* q = nullptr;
-    ASSERT_EQ(0, it.GetAt(q, it.GetCurrentRowPosition()));
-    EXPECT_EQ(p, q);
-    EXPECT_EQ(-1, it.GetAt(q, 4));   // past the view
-    EXPECT_EQ(nullptr, q);
-    EXPECT_EQ(-1, it.GetAt(q, -1));
 }
 
 TEST(Iterator, SortsByIdAndCategory)

@@ -1,10 +1,10 @@
 #include "Prefs.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,33 +36,11 @@ Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class PrefsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / (std::string("tessaly_prefs_") + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_path = (m_dir / "UiPrefs.DAT").string().c_str();
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void WriteFile(const Bytes& b) { testsupport::WriteBytes(m_path.GetString(), b); }
+    Bytes ReadFile() { return testsupport::ReadBytes(m_path.GetString()); }
 
-    void WriteFile(const Bytes& b)
-    {
-        std::ofstream out(m_path.GetString(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
-    Bytes ReadFile()
-    {
-        std::ifstream in(m_path.GetString(), std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path m_dir;
-    CString m_path;
+    testsupport::TempDir m_dir;
+    CString m_path = m_dir.File("UiPrefs.DAT").c_str();
 };
 
 // A preferences layout with strings: text, then a number after it.
@@ -157,7 +135,7 @@ TEST_F(PrefsFile, CannotOpenChangesNothing)
     EXPECT_EQ(4, prefs.m_nCategoryFilter);
     EXPECT_EQ(-1, prefs.Save());
 
-    CString dirPath = m_dir.string().c_str();
+    CString dirPath = m_dir.Path().c_str();
     EXPECT_EQ(-1, prefs.OpenFrom(dirPath, kExtensionFlags));
 }
 
@@ -165,77 +143,52 @@ TEST_F(PrefsFile, StringsRoundTrip)
 {
     StringPrefs out;
     ASSERT_EQ(0, out.OpenFrom(m_path, kExtensionFlags));
-    out.m_strText = "\x83\x81\x83\x82 memo\\path";
-    out.m_nAfter = -9;
-    ASSERT_EQ(0, out.Save());
-
-    StringPrefs in;
-    ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, in.m_bTextRead);
-    EXPECT_STREQ("\x83\x81\x83\x82 memo\\path", in.m_strText);
-    EXPECT_EQ(-9, in.m_nAfter);
-
-    // The empty string is its NUL alone.
-    fs::remove(m_path.GetString());
-    out.m_strText = "";
-    out.m_nAfter = 1;
-    ASSERT_EQ(0, out.Save());
-    EXPECT_EQ(Le({256, 1}) + Bytes{0} + Le({1}), ReadFile());
-    StringPrefs empty;
-    ASSERT_EQ(0, empty.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, empty.m_bTextRead);
-    EXPECT_STREQ("", empty.m_strText);
-    EXPECT_EQ(1, empty.m_nAfter);
+    for (const char* text : {"\x83\x81\x83\x82 memo\\path", ""}) {
+        out.m_strText = text;
+        out.m_nAfter = -9;
+        ASSERT_EQ(0, out.Save());
+        StringPrefs in;
+        ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
+        EXPECT_EQ(1, in.m_bTextRead);
+        EXPECT_STREQ(text, in.m_strText);
+        EXPECT_EQ(-9, in.m_nAfter);
+    }
+    // The empty string is its NUL alone (the longer old tail stays).
+    const Bytes expected = Le({256, 1}) + Bytes{0} + Le({-9});
+    const Bytes file = ReadFile();
+    EXPECT_EQ(expected, Bytes(file.begin(), file.begin() + expected.size()));
 }
 
-TEST_F(PrefsFile, DamagedStringLengthsAreNotRead)
+// A string is taken as stored up to its NUL (or its whole length without
+// one), and the whole stored length is consumed. A length no writer made
+// is not read, nor anything after it.
+TEST_F(PrefsFile, StringsAsStored)
 {
-    struct Case {
+    const int cap = CPrefsTable::kMaxStringLength;
+    const struct {
         const char* what;
         Bytes file;
+        int read;
+        std::string text;
+        int after;
+    } cases[] = {
+        {"without NUL", Le({256, 3}) + Text("abc") + Le({6}), 1, "abc", 6},
+        {"early NUL", Le({256, 5}) + Text("ab") + Bytes{0, 'z', 0} + Le({6}), 1, "ab", 6},
+        {"at the cap", Le({256, cap}) + Bytes(cap - 1, 'y') + Bytes{0} + Le({3}), 1, std::string(cap - 1, 'y'), 3},
+        {"negative", Le({256, -1}) + Text("abc") + Bytes{0} + Le({5}), 0, "unchanged", 77},
+        {"huge", Le({256, 0x7FFFFFFF}) + Text("abc") + Bytes{0} + Le({5}), 0, "unchanged", 77},
+        {"past the end", Le({256, 9}) + Text("abc") + Bytes{0}, 0, "unchanged", 77},
+        {"over the cap", Le({256, cap + 1}) + Bytes(cap + 8, 'x'), 0, "unchanged", 77},
+        {"length cut short", Le({256}) + Bytes{4, 0}, 0, "unchanged", 77},
     };
-    const Case cases[] = {
-        {"negative", Le({256, -1}) + Text("abc") + Bytes{0} + Le({5})},
-        {"huge", Le({256, 0x7FFFFFFF}) + Text("abc") + Bytes{0} + Le({5})},
-        {"past the end", Le({256, 9}) + Text("abc") + Bytes{0}},
-        {"over the cap", Le({256, CPrefsTable::kMaxStringLength + 1}) +
-                             Bytes(CPrefsTable::kMaxStringLength + 8, 'x')},
-        {"length cut short", Le({256}) + Bytes{4, 0}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         WriteFile(c.file);
         StringPrefs prefs;
         ASSERT_EQ(0, prefs.OpenFrom(m_path, CFile::modeRead)) << c.what;
-        EXPECT_EQ(0, prefs.m_bTextRead) << c.what;
-        EXPECT_STREQ("unchanged", prefs.m_strText) << c.what;
-        // Nothing after a bad length is taken from the file.
-        EXPECT_EQ(77, prefs.m_nAfter) << c.what;
+        EXPECT_EQ(c.read, prefs.m_bTextRead) << c.what;
+        EXPECT_EQ(c.text, prefs.m_strText.GetString()) << c.what;
+        EXPECT_EQ(c.after, prefs.m_nAfter) << c.what;
     }
-
-    // At the cap is still accepted.
-    WriteFile(Le({256, CPrefsTable::kMaxStringLength}) + Bytes(CPrefsTable::kMaxStringLength - 1, 'y') + Bytes{0} +
-              Le({3}));
-    StringPrefs big;
-    ASSERT_EQ(0, big.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, big.m_bTextRead);
-    EXPECT_EQ(CPrefsTable::kMaxStringLength - 1, big.m_strText.GetLength());
-    EXPECT_EQ(3, big.m_nAfter);
-}
-
-TEST_F(PrefsFile, StringWithoutItsNulOrWithAnEarlyNul)
-{
-    WriteFile(Le({256, 3}) + Text("abc") + Le({6}));
-    StringPrefs noNul;
-    ASSERT_EQ(0, noNul.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_EQ(1, noNul.m_bTextRead);
-    EXPECT_STREQ("abc", noNul.m_strText);
-    EXPECT_EQ(6, noNul.m_nAfter);
-
-    WriteFile(Le({256, 5}) + Text("ab") + Bytes{0, 'z', 0} + Le({6}));
-    StringPrefs early;
-    ASSERT_EQ(0, early.OpenFrom(m_path, CFile::modeRead));
-    EXPECT_STREQ("ab", early.m_strText);
-    EXPECT_EQ(6, early.m_nAfter);   // the whole stored length was consumed
 }
 
 TEST(PrefsBaseName, ReplacesLastComponent)
@@ -256,6 +209,22 @@ TEST(PrefsBaseName, ReplacesLastComponent)
         {"record.dat", "UiPrefs.DAT"},
         {"", "UiPrefs.DAT"},
         {"C:record.dat", "C:UiPrefs.DAT"},
+        // A drive is a letter, either case, A to Z, then a colon; alone, it stays.
+        {"C:", "C:UiPrefs.DAT"},
+        {"a:x", "a:UiPrefs.DAT"},
+        {"z:x", "z:UiPrefs.DAT"},
+        {"Z:x", "Z:UiPrefs.DAT"},
+        {"A:", "A:UiPrefs.DAT"},
+        {"@:x", "UiPrefs.DAT"},
+        {"[:x", "UiPrefs.DAT"},
+        {"`:x", "UiPrefs.DAT"},
+        {"{:x", "UiPrefs.DAT"},
+        {"1:x", "UiPrefs.DAT"},
+        {":", "UiPrefs.DAT"},
+        {"C", "UiPrefs.DAT"},
+        {"\\", "\\UiPrefs.DAT"},
+        {"C:\\", "C:\\UiPrefs.DAT"},
+        {"C:\\a\x83", "C:\\UiPrefs.DAT"},   // cut inside a double-byte character
         {"\\\\server\\share\\r.dat", "\\\\server\\share\\UiPrefs.DAT"},
 #if !defined(_WIN32)
         {"/home/taro/Palm/record.dat", "/home/taro/Palm/UiPrefs.DAT"},
