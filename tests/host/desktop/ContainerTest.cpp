@@ -72,6 +72,15 @@ protected:
 
 std::string N(LONG n) { return std::to_string(n); }
 
+// The text of a BSTR given out, which is freed.
+std::string Take(BSTR& b)
+{
+    std::string s = b ? desktop::BstrToAnsi(b) : "null";
+    SysFreeString(b);
+    b = nullptr;
+    return s;
+}
+
 // Each event goes to the sinks in the order they connected, arguments in
 // their order; an event with an answer stops at the first sink that gives one.
 TEST_F(ContainerTest, EventsReachEverySinkAndTheFirstAnswerCounts)
@@ -191,7 +200,7 @@ TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositionsUnlessListedToFail)
         return s;
     };
     LONG n = 5;
-    BSTR user = nullptr, file = nullptr;
+    BSTR user = nullptr, file = nullptr, text = SysAllocString(L"3 / 5");
     const struct {
         const char* list;
         const char* position;
@@ -202,12 +211,7 @@ TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositionsUnlessListedToFail)
         {"FailService", "7", [&] { return service->GetApplication(&d); }, which, "application", "null"},
         {"FailService", "12", [&] { return service->GetCommandIDBase(&n); }, [&] { return N(n); }, "40000", "0"},
         {"FailService", "16", [&] { return service->GetCurrentUser(&user, &file); },
-         [&] {
-             std::string s = (user ? desktop::BstrToAnsi(user) : "null") + " " + (file ? desktop::BstrToAnsi(file) : "null");
-             SysFreeString(user), SysFreeString(file);
-             return s;
-         },
-         "Taro D:\\x\\record.dat", "null null"},
+         [&] { return Take(user) + " " + Take(file); }, "Taro D:\\x\\record.dat", "null null"},
         {"FailService", "17", [&] { return service->IsActive(&n); }, [&] { return N(n); }, "1", "0"},
         {"FailService", "19", [&] { return service->SetReady(7); }, [&] { return N(container->ReadyValue()); }, "7", "-1"},
         {"FailApplication", "16", [&] { return app->GetFrame(&d); }, which, "frame", "null"},
@@ -216,13 +220,7 @@ TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositionsUnlessListedToFail)
         {"FailFrame", "13", [&] { return frame->GetMenuPosition(MenuEdit, CmdEditCopy, &n); }, [&] { return N(n); },
          "4", "-1"},
         {"FailFrame", "14", [&] { return frame->GetStatusBar(&d); }, which, "status bar", "null"},
-        {"FailStatusBar", "9",
-         [&] {
-             BSTR text = SysAllocString(L"3 / 5");
-             HRESULT hr = bar->SetPaneText(1, text);
-             SysFreeString(text);
-             return hr;
-         },
+        {"FailStatusBar", "9", [&] { return bar->SetPaneText(1, text); },
          [&] {
              char pane[64] = "";
              SendMessageA(host.status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(pane));
@@ -257,7 +255,6 @@ TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositionsUnlessListedToFail)
     }
     HMENU edit = GetSubMenu(host.menu, 1);
     EXPECT_EQ(desktop::CommandOfItem(CmdEditCopy), GetMenuItemID(edit, 4));
-    BSTR text = SysAllocString(L"x");
     EXPECT_EQ(E_INVALIDARG, bar->SetPaneText(2, text));
     SysFreeString(text);
 

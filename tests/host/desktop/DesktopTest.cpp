@@ -70,52 +70,6 @@ HWND ProbeWindow(HWND main)
     return s.found;
 }
 
-class DesktopProgram {
-public:
-    explicit DesktopProgram(const std::string& args)
-    {
-        std::string cmd = "\"" + desktoptest::BinDir() + "\\desktop.exe\" " + args;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
-            m_pi = {};
-    }
-    ~DesktopProgram()
-    {
-        if (m_pi.hProcess) {
-            TerminateProcess(m_pi.hProcess, 1);   // nothing when it has ended
-            CloseHandle(m_pi.hProcess);
-            CloseHandle(m_pi.hThread);
-        }
-    }
-    HWND Window(const std::string& cls, const std::string& title = "", DWORD ms = 15000)
-    {
-        Search s{m_pi.dwProcessId, cls, title};
-        for (DWORD waited = 0; waited < ms && !s.found && m_pi.hProcess; waited += 50)
-            if (EnumWindows(Match, reinterpret_cast<LPARAM>(&s)), !s.found)
-                Sleep(50);
-        return s.found;
-    }
-    // A message box's text, answered with OK.
-    std::string Box()
-    {
-        HWND box = Window("#32770");
-        std::string text = box ? Text(GetDlgItem(box, 0xFFFF)) : "(no box)";
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        return text;
-    }
-    DWORD Exit()
-    {
-        DWORD code = 999;
-        if (WaitForSingleObject(m_pi.hProcess, 15000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_pi = {};
-};
-
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -148,10 +102,45 @@ protected:
     }
     void TearDown() override
     {
+        if (program.hProcess) {
+            TerminateProcess(program.hProcess, 1);   // nothing when it has ended
+            CloseHandle(program.hProcess);
+            CloseHandle(program.hThread);
+        }
         SetEnvironmentVariableA("TESSALY_PROBE_LOG", nullptr);
         SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
         SHDeleteKeyA(HKEY_CURRENT_USER, kConduitKey);
         desktoptest::ClearStandIn();
+    }
+    void Start(const std::string& args)
+    {
+        std::string cmd = "\"" + desktoptest::BinDir() + "\\desktop.exe\" " + args;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &program));
+    }
+    HWND Window(const std::string& cls, const std::string& title = "", DWORD ms = 15000)
+    {
+        Search s{program.dwProcessId, cls, title};
+        for (DWORD waited = 0; waited < ms && !s.found; waited += 50)
+            if (EnumWindows(Match, reinterpret_cast<LPARAM>(&s)), !s.found)
+                Sleep(50);
+        return s.found;
+    }
+    // A message box's text, answered with OK.
+    std::string Box()
+    {
+        HWND box = Window("#32770");
+        std::string text = box ? Text(GetDlgItem(box, 0xFFFF)) : "(no box)";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return text;
+    }
+    DWORD Exit()
+    {
+        DWORD code = 999;
+        if (WaitForSingleObject(program.hProcess, 15000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(program.hProcess, &code);
+        return code;
     }
     // The add-on as its registration leaves it, and the control that shows it.
     void AddEntry(const wchar_t* name, const char* control)
@@ -167,23 +156,17 @@ protected:
         desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", Ansi(name).c_str(),
                                control);
     }
-    std::vector<std::string> Lines()
+    // The probe's lines from the `mark`th on, without the frame's events,
+    // which come whenever the window is activated, sized or a menu opens.
+    std::vector<std::string> After(size_t mark = 0)
     {
         std::ifstream in(log);
         std::vector<std::string> lines;
+        size_t n = 0;
         for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
+            if (line.rfind("frame", 0) != 0 && n++ >= mark)
+                lines.push_back(line);
         return lines;
-    }
-    // The lines from `mark` on, without the frame's events, which come
-    // whenever the window is activated, sized or a menu opens.
-    std::vector<std::string> After(size_t mark)
-    {
-        std::vector<std::string> lines = Lines(), out;
-        for (size_t i = mark; i < lines.size(); ++i)
-            if (lines[i].rfind("frame", 0) != 0)
-                out.push_back(lines[i]);
-        return out;
     }
     // Waits until the probe has logged a line starting with `start` from `mark` on.
     bool WaitFor(const std::string& start, size_t mark = 0)
@@ -200,12 +183,13 @@ protected:
     }
     testsupport::TempDir dir;
     std::string root, hh, log;
+    PROCESS_INFORMATION program = {};
 };
 
 TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
 {
-    DesktopProgram program("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
-    HWND main = program.Window("PalmDesktopStandIn");
+    Start("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
+    HWND main = Window("PalmDesktopStandIn");
     ASSERT_TRUE(main);
     HWND users = GetDlgItem(main, IDC_USER), hotsync = GetDlgItem(main, IDC_HOTSYNC);
     HWND button = GetDlgItem(main, IDC_ADDON_FIRST), status = GetDlgItem(main, IDC_STATUS);
@@ -219,7 +203,7 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 40000"));
 
     // Another user: a save for the old one, then the new user and file.
-    size_t mark = Lines().size();
+    size_t mark = After().size();
     SendMessageA(users, CB_SETCURSEL, 1, 0);
     SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_USER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(users));
     ASSERT_TRUE(WaitFor("service 2", mark));
@@ -229,18 +213,18 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
 
     // HotSync refused by the add-on: its message, and nothing runs.
     probe::Answer("application 5", "0|Close the memo first");
-    mark = Lines().size();
+    mark = After().size();
     PostMessageA(hotsync, BM_CLICK, 0, 0);
-    EXPECT_EQ("Close the memo first", program.Box());
+    EXPECT_EQ("Close the memo first", Box());
     Sleep(300);
     EXPECT_EQ(std::vector<std::string>{"application 5 Taro"}, After(mark));
     EXPECT_FALSE(testsupport::FileExists(Path("Taro")));
 
     // Allowed: save, the operation, its log, and the user's file again.
     probe::Answer("application 5", nullptr);
-    mark = Lines().size();
+    mark = After().size();
     PostMessageA(hotsync, BM_CLICK, 0, 0);
-    HWND logWindow = program.Window("#32770", Ansi(L"HotSync ログ"), 60000);
+    HWND logWindow = Window("#32770", Ansi(L"HotSync ログ"), 60000);
     ASSERT_TRUE(logWindow);
     EXPECT_NE(std::string::npos, Text(GetDlgItem(logWindow, IDC_LOG_TEXT)).find(Ansi(L"HotSync 操作が完了しました。")))
         << Text(GetDlgItem(logWindow, IDC_LOG_TEXT));
@@ -273,7 +257,7 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     // Commands go to the add-on first; help texts to the status bar.
     probe::Answer("service 4 40100", "1");
     probe::Answer("service 6 40100", "1|Choose the columns");
-    mark = Lines().size();
+    mark = After().size();
     SendMessageA(main, WM_COMMAND, CommandOfItem(CmdFileSave), 0);
     SendMessageA(main, WM_COMMAND, 40100, 0);
     EXPECT_EQ((std::vector<std::string>{"service 4 20011", "service 3 Taro " + Path("Taro"), "service 4 40100"}),
@@ -293,7 +277,7 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     // Find lists every hit and goes to the chosen one.
     probe::Answer("service 14", "Apple pie|sweet|1|1;apple tree||3|1;|||0");
     PostMessageA(main, WM_COMMAND, CommandOfItem(desktop::ItemEditFind), 0);
-    HWND find = program.Window("#32770", Ansi(L"検索"));
+    HWND find = Window("#32770", Ansi(L"検索"));
     ASSERT_TRUE(find);
     SendMessageA(GetDlgItem(find, IDC_FIND_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("apple"));
     SendMessageA(GetDlgItem(find, IDC_FIND_START), BM_CLICK, 0, 0);
@@ -304,9 +288,9 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     EXPECT_TRUE(WaitFor("service 15 1 1"));
 
     // Closing saves, deactivates and takes the control down cleanly.
-    mark = Lines().size();
+    mark = After().size();
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Exit());
+    EXPECT_EQ(0u, Exit());
     EXPECT_EQ((std::vector<std::string>{"service 3 Taro " + Path("Taro"), "application 4", "service 1 0",
                                         "disconnected 3", "destroyed"}),
               After(mark));
@@ -316,8 +300,8 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
 {
     AddEntry(L"Second", probe::kProgId);
     AddEntry(L"Unknown", "No.Such.Control.1");
-    DesktopProgram program("--root \"" + root + "\" --user Hanako --addon Probe");
-    HWND main = program.Window("PalmDesktopStandIn");
+    Start("--root \"" + root + "\" --user Hanako --addon Probe");
+    HWND main = Window("PalmDesktopStandIn");
     ASSERT_TRUE(main);
     ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 40000"));
     // Each add-on's own item (its command base + 100) is in the View menu
@@ -326,7 +310,7 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
     EXPECT_TRUE(own(40100));
     EXPECT_FALSE(own(41100));
 
-    size_t mark = Lines().size();
+    size_t mark = After().size();
     SendMessageA(GetDlgItem(main, IDC_ADDON_FIRST + 1), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 41000", mark));
     EXPECT_EQ("service 1 0", After(mark).front()) << "the first hears it is hidden before the second is made";
@@ -334,7 +318,7 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
     EXPECT_TRUE(own(41100));
 
     // Back to the first: no new control, the two swap.
-    mark = Lines().size();
+    mark = After().size();
     SendMessageA(GetDlgItem(main, IDC_ADDON_FIRST), BM_CLICK, 0, 0);
     EXPECT_EQ((std::vector<std::string>{"service 1 0", "service 1 1"}), After(mark));
     EXPECT_TRUE(own(40100));
@@ -352,18 +336,18 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
 
     // An add-on whose control cannot be made is explained, and the rest go on.
     PostMessageA(GetDlgItem(main, IDC_ADDON_FIRST + 2), BM_CLICK, 0, 0);
-    EXPECT_NE(std::string::npos, program.Box().find("No.Such.Control.1"));
+    EXPECT_NE(std::string::npos, Box().find("No.Such.Control.1"));
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Exit());
-    std::vector<std::string> lines = Lines();
+    EXPECT_EQ(0u, Exit());
+    std::vector<std::string> lines = After();
     EXPECT_EQ(2, std::count(lines.begin(), lines.end(), std::string("destroyed")));
 }
 
 TEST_F(DesktopTest, MalformedCommandLineIsExplained)
 {
-    DesktopProgram program("--colour blue");
-    EXPECT_NE(std::string::npos, program.Box().find("--handheld"));
-    EXPECT_EQ(64u, program.Exit());
+    Start("--colour blue");
+    EXPECT_NE(std::string::npos, Box().find("--handheld"));
+    EXPECT_EQ(64u, Exit());
 }
 
 } // namespace
