@@ -280,7 +280,8 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     HWND find = Window("#32770", Ansi(L"検索"));
     ASSERT_TRUE(find);
     SendMessageA(GetDlgItem(find, IDC_FIND_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("apple"));
-    SendMessageA(GetDlgItem(find, IDC_FIND_START), BM_CLICK, 0, 0);
+    // Within a time: a host that never stops asking would hold the dialog.
+    ASSERT_TRUE(SendMessageTimeoutA(GetDlgItem(find, IDC_FIND_START), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, nullptr));
     EXPECT_TRUE(WaitFor("service 13 apple 0 0"));
     EXPECT_EQ(2, SendMessageA(GetDlgItem(find, IDC_FIND_LIST), LVM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(Ansi(L"2 件見つかりました。"), Text(GetDlgItem(find, IDC_FIND_STATUS)));
