@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 
 namespace probe {
@@ -23,14 +24,8 @@ void Write(const std::string& line)
     Log().push_back(line);
     char path[MAX_PATH];
     DWORD n = GetEnvironmentVariableA("TESSALY_PROBE_LOG", path, sizeof path);
-    HANDLE h = n && n < sizeof path ? CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_ALWAYS, 0, nullptr)
-                                    : INVALID_HANDLE_VALUE;
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    std::string text = line + "\n";
-    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    CloseHandle(h);
+    if (n && n < sizeof path)
+        std::ofstream(path, std::ios::app) << line << "\n";
 }
 
 std::vector<std::string> Split(const std::string& s, char sep)
@@ -154,12 +149,7 @@ public:
         }
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** pp) override
-    {
-        if ((*pp = m_site))
-            m_site->AddRef();
-        return S_OK;
-    }
+    PROBE_NOTIMPL(GetClientSite, IOleClientSite**)
     HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Close(DWORD) override { return InPlaceDeactivate(); }
     PROBE_NOTIMPL(SetMoniker, DWORD, IMoniker*)
