@@ -7,8 +7,10 @@
 // call), each of out values separated by '|'.
 // The probe control, served by DesktopProbe.dll, connects a sink to each
 // set, logs "open <user> <file> base <command base>", and adds its own item
-// (base + 100) to the View menu while it is active. Lines also go to the
-// file named by TESSALY_PROBE_LOG, so a test can follow another process.
+// (base + 100) to the View menu while it is active; when its site is taken
+// away it logs "disconnected <connections undone>", at its end "destroyed".
+// Lines also go to the file named by TESSALY_PROBE_LOG, so that a test can
+// follow a probe in another process.
 #pragma once
 
 #include <windows.h>
