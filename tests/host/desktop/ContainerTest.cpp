@@ -1,9 +1,13 @@
-// The container hosting the probe control in this process: what the control
-// finds through its site, the objects at their positions, the connections,
-// and the events with their out values.
+// The container's half of the add-on conversation, with probe sinks in place
+// of a control (hosting a control is tested with the real one, in the
+// extension's tests): events to every sink with their arguments in order,
+// out values from the first sink that answers, connections by cookie, the
+// host objects at their positions unless listed to fail; the paths and
+// command lines the host gives an add-on and hotsync.
+#include "AddOnStore.h"
+#include "ComBase.h"
 #include "DesktopTestSupport.h"
 #include "HostPaths.h"
-#include "AddOnStore.h"
 #include "PalmDesktop.h"
 #include "ProbeControl.h"
 
@@ -13,20 +17,19 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
 
 using namespace PalmDesktop;
-using desktop::CommandOfItem;
+using desktop::ComPtr;
 using desktop::Container;
 using desktop::EventSet;
 
 namespace {
 
-bool Logged(const std::string& line)
-{
-    const auto& log = probe::Log();
-    return std::find(log.begin(), log.end(), line) != log.end();
-}
+const IID* const kEvents[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
+const char* const kSetNames[] = {"service", "application", "frame"};
 
 class ContainerTest : public ::testing::Test {
 protected:
@@ -39,329 +42,255 @@ protected:
     void SetUp() override
     {
         probe::Log().clear();
-        probe::RefuseMessage().clear();
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
     }
     void TearDown() override
     {
-        EXPECT_EQ(0, probe::LiveObjects()) << "the container left the probe alive";
-        for (const std::string& line : probe::Log())
-            EXPECT_EQ(std::string::npos, line.find("bad-arguments")) << line;
+        container.reset();
+        EXPECT_EQ(0, probe::LiveObjects()) << "the container kept a sink";
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
+        desktoptest::ClearStandIn();
     }
-    HMENU Menu(UINT id) const { return GetSubMenu(host.menu, desktop::FindMenuPosition(host.menu, id, 0)); }
+    IConnectionPoint* Point(EventSet set)   // the container holds it
+    {
+        ComPtr<IConnectionPointContainer> cpc;
+        ComPtr<IConnectionPoint> point;
+        container->Object(set)->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+        EXPECT_EQ(S_OK, cpc->FindConnectionPoint(*kEvents[int(set)], &point));
+        return point.Get();
+    }
+    DWORD Connect(const char* tag, EventSet set)
+    {
+        ComPtr<IDispatch> sink(probe::NewSink(tag, kSetNames[int(set)], *kEvents[int(set)]));
+        DWORD cookie = 0;
+        EXPECT_EQ(S_OK, Point(set)->Advise(sink.Get(), &cookie));
+        return cookie;
+    }
     desktoptest::HostWindow host;
+    std::unique_ptr<Container> container = std::make_unique<Container>(host.Options());
 };
 
-TEST_F(ContainerTest, ControlFindsTheServiceAndConnectsItsEvents)
+std::string N(LONG n) { return std::to_string(n); }
+
+// The text of a BSTR given out, which is freed.
+std::string Take(BSTR& b)
 {
-    auto container = std::make_unique<Container>(host.Options());
-    container->SetUser("Hanako", "C:\\root\\Hanako\\Tessaly\\record.dat");
-    IUnknown* control = probe::Create();
-    ASSERT_EQ(S_OK, container->Create(control, host.view, host.ViewRect()));
-    control->Release();
-    EXPECT_TRUE(Logged("init-new"));
-    EXPECT_TRUE(Logged("site service=1 application=1 frame=1"));
-    EXPECT_TRUE(Logged("in-place parent=match frame=1"));
-    EXPECT_TRUE(Logged("open Hanako C:\\root\\Hanako\\Tessaly\\record.dat"));
-    EXPECT_FALSE(Logged("activate 1")) << "the service was not active";
-    EXPECT_EQ(1, container->ReadyValue());
-    EXPECT_TRUE(container->UIActive());
-
-    HWND window = container->ControlWindow();
-    ASSERT_TRUE(window);
-    EXPECT_EQ(host.view, GetParent(window));
-    RECT rc, view = host.ViewRect();
-    GetClientRect(window, &rc);
-    EXPECT_EQ(view.right, rc.right);
-    EXPECT_EQ(view.bottom, rc.bottom);
-
-    // The cookies the control keeps are the host's, one per event set.
-    DWORD cookies[3];
-    probe::LastCookies(cookies);
-    for (EventSet set : {EventSet::Service, EventSet::Application, EventSet::Frame})
-        EXPECT_EQ(std::vector<DWORD>{cookies[int(set)]}, container->Cookies(set));
-    EXPECT_NE(cookies[0], cookies[1]);
-    EXPECT_NE(cookies[1], cookies[2]);
-    EXPECT_NE(0u, cookies[0]);
-
-    // Events reach the sinks with their types checked by the probe.
-    container->FireUserChanged();
-    EXPECT_TRUE(Logged("user Hanako C:\\root\\Hanako\\Tessaly\\record.dat missing"));
-    EXPECT_EQ("user Hanako", container->PaneText(1));
-    char pane[64] = "";
-    SendMessageA(host.status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(pane));
-    EXPECT_STREQ("user Hanako", pane);
-    container->FireSave();
-    EXPECT_TRUE(Logged("save Hanako C:\\root\\Hanako\\Tessaly\\record.dat"));
-    for (DISPID id : {7, 8, 9, 11, 12, 16})
-        container->Fire(EventSet::Service, id, [&](desktop::EventArgs& a) {
-            if (id == 8 || id == 9)
-                a.OutLong();
-        });
-    container->Fire(EventSet::Frame, 2, [](desktop::EventArgs& a) {
-        a.In(LONG(10));
-        a.In(LONG(20));
-    });
-    EXPECT_TRUE(Logged("service 8") && Logged("service 9") && Logged("service 16") && Logged("frame 2"));
-
-    // A cookie undone is gone for good.
-    IConnectionPointContainer* cpc = nullptr;
-    IConnectionPoint* cp = nullptr;
-    ASSERT_EQ(S_OK, container->Object(EventSet::Application)
-                        ->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)));
-    ASSERT_EQ(S_OK, cpc->FindConnectionPoint(DIID_ApplicationEvents, &cp));
-    EXPECT_EQ(S_OK, cp->Unadvise(cookies[1]));
-    EXPECT_TRUE(container->Cookies(EventSet::Application).empty());
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, cp->Unadvise(cookies[1]));
-    cp->Release();
-    cpc->Release();
-
-    // Taking it down: the control disconnects every cookie it got.
-    container->Destroy();
-    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[0]) + " ok"));
-    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[1]) + " failed"));
-    EXPECT_TRUE(Logged("unadvise " + std::to_string(cookies[2]) + " ok"));
-    EXPECT_TRUE(Logged("destroyed"));
-    EXPECT_TRUE(container->Cookies(EventSet::Service).empty());
-    EXPECT_FALSE(container->HasControl());
+    std::string s = b ? desktop::BstrToAnsi(b) : "null";
+    SysFreeString(b);
+    b = nullptr;
+    return s;
 }
 
-TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositions)
+// Each event goes to the sinks in the order they connected, arguments in
+// their order; an event with an answer stops at the first sink that gives one.
+TEST_F(ContainerTest, EventsReachEverySinkAndTheFirstAnswerCounts)
 {
-    Container container(host.Options());
-    container.SetUser("Taro", "D:\\x\\record.dat");
-    container.SetActive(true);
-    IAddOnService* service = nullptr;
-    ASSERT_EQ(S_OK, container.Object(EventSet::Service)
-                        ->QueryInterface(IID_IAddOnService, reinterpret_cast<void**>(&service)));
-    LONG n = 0;
-    EXPECT_EQ(S_OK, service->GetCommandIDBase(&n));
-    EXPECT_EQ(40000, n);
-    EXPECT_EQ(S_OK, service->IsActive(&n));
-    EXPECT_EQ(1, n);
-    BSTR user = nullptr, file = nullptr;
-    EXPECT_EQ(S_OK, service->GetCurrentUser(&user, &file));
-    EXPECT_STREQ(L"Taro", user);
-    EXPECT_STREQ(L"D:\\x\\record.dat", file);
-    SysFreeString(user);
-    SysFreeString(file);
+    Connect("A ", EventSet::Service);
+    Connect("B ", EventSet::Service);
+    Connect("A ", EventSet::Application);
+    const std::string file = "C:\\r\\Hanako\\Tessaly\\record.dat";
+    container->SetUser("Hanako", file);
+    Container& c = *container;
+    auto both = [](const std::string& line) { return std::vector<std::string>{"A " + line, "B " + line}; };
+    const struct {
+        std::vector<std::pair<const char*, const char*>> answers;
+        std::function<std::string()> fire;
+        std::string result;
+        std::vector<std::string> log;
+    } cases[] = {
+        {{}, [&] { return c.FireUserChanged(), ""; }, "", both("service 2 Hanako " + file)},
+        {{}, [&] { return c.FireSave(), ""; }, "", both("service 3 Hanako " + file)},
+        {{}, [&] { return c.FireActivate(false), ""; }, "", both("service 1 0")},
+        {{}, [&] { return N(c.FireCommand(20011)); }, "0", both("service 4 20011")},
+        {{{"B service 4 20011", "1"}}, [&] { return N(c.FireCommand(20011)); }, "1", both("service 4 20011")},
+        {{{"A service 4", "1"}}, [&] { return N(c.FireCommand(20011)); }, "1", {"A service 4 20011"}},
+        {{{"B service 5 20023", "1|0|1|7"}},
+         [&] {
+             desktop::CommandState s = c.FireCommandState(20023);
+             return N(s.handled) + N(s.enabled) + N(s.checked) + N(s.reserved);
+         },
+         "1017", both("service 5 20023")},
+        {{{"A service 6 40100", "1|Show columns"}},
+         [&] {
+             std::string text = "stale";
+             return N(c.FireCommandHelp(40100, text)) + " " + text;
+         },
+         "1 Show columns", {"A service 6 40100"}},
+        {{{"A service 10", "0"}, {"B service 10", "1"}},
+         [&] { return N(c.FirePreTranslate({reinterpret_cast<HWND>(0x1234), WM_KEYDOWN, VK_F8, 3, 5, {6, 7}})); },
+         "1", both("service 10 4660 256 119 3 5 6 7")},
+        {{}, [&] { return c.FireFindStart("apple", true, false), ""; }, "", both("service 13 apple 1 0")},
+        // Every hit until found = 0.
+        {{{"A service 14", "|||0"}, {"B service 14", "Apple pie|sweet|1|1;apple tree||3|1;|||0"}},
+         [&] {
+             std::string hits;
+             desktop::FindHit hit;
+             for (int i = 0; i < 5 && c.FireFindNext(hit); ++i)
+                 hits += hit.first + "/" + hit.second + "/" + N(hit.index) + " ";
+             return hits;
+         },
+         "Apple pie/sweet/1 apple tree//3 ",
+         {"A service 14", "B service 14", "A service 14", "B service 14", "A service 14", "B service 14"}},
+        {{}, [&] { return c.FireFindGoTo(3, true), ""; }, "", both("service 15 3 1")},
+        {{{"A application 5 Taro", "0|Close the memo first"}},
+         [&] {
+             std::string message = "stale";
+             return N(c.FireHotSyncQuery("Taro", message)) + " " + message;
+         },
+         "0 Close the memo first", {"A application 5 Taro"}},
+        {{}, [&] {
+             std::string message = "stale";
+             return N(c.FireHotSyncQuery("Taro", message)) + " " + message;
+         },
+         "1 ", {"A application 5 Taro"}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.log.front());
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
+        for (const auto& a : k.answers)
+            probe::Answer(a.first, a.second);
+        probe::Log().clear();
+        EXPECT_EQ(k.result, k.fire());
+        EXPECT_EQ(k.log, probe::Log());
+    }
+}
 
+TEST_F(ContainerTest, ConnectionsAreKeptByCookie)
+{
+    DWORD a = Connect("A ", EventSet::Service), b = Connect("B ", EventSet::Service),
+          f = Connect("A ", EventSet::Frame);
+    EXPECT_EQ(3u, (std::set<DWORD>{a, b, f}.size()));
+    EXPECT_EQ((std::vector<DWORD>{a, b}), container->Cookies(EventSet::Service));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, Point(EventSet::Service)->Unadvise(f));
+    EXPECT_EQ(S_OK, Point(EventSet::Service)->Unadvise(a));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, Point(EventSet::Service)->Unadvise(a));
+    container->FireActivate(true);
+    EXPECT_EQ(std::vector<std::string>{"B service 1 1"}, probe::Log());
+    // A sink has to answer the set's own event interface.
+    ComPtr<IDispatch> other(probe::NewSink("", "frame", DIID_FrameEvents));
+    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, Point(EventSet::Service)->Advise(other.Get(), &a));
+    ComPtr<IConnectionPointContainer> cpc;
+    ComPtr<IConnectionPoint> none;
+    container->Object(EventSet::Frame)->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, cpc->FindConnectionPoint(DIID_ServiceEvents, &none));
+}
+
+TEST_F(ContainerTest, HostObjectsAnswerAtTheirPositionsUnlessListedToFail)
+{
+    container->SetUser("Taro", "D:\\x\\record.dat");
+    container->SetActive(true);
+    ComPtr<IAddOnService> service;
+    ComPtr<IApplication> app;
+    ComPtr<IFrame> frame;
+    ComPtr<IStatusBar> bar;
+    container->Object(EventSet::Service)->QueryInterface(IID_IAddOnService, reinterpret_cast<void**>(&service));
+    container->Object(EventSet::Application)->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&app));
+    container->Object(EventSet::Frame)->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&frame));
+    container->StatusBarObject()->QueryInterface(IID_IStatusBar, reinterpret_cast<void**>(&bar));
+    ASSERT_TRUE(service && app && frame && bar);
+    // What an object handed out: which of the host's it is.
     IDispatch* d = nullptr;
-    IApplication* app = nullptr;
-    IFrame* frame = nullptr;
-    IStatusBar* bar = nullptr;
-    ASSERT_EQ(S_OK, service->GetApplication(&d));
-    ASSERT_EQ(S_OK, d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&app)));
-    d->Release();
-    ASSERT_EQ(S_OK, app->GetFrame(&d));
-    ASSERT_EQ(S_OK, d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&frame)));
-    d->Release();
-    ASSERT_EQ(S_OK, frame->GetStatusBar(&d));
-    ASSERT_EQ(S_OK, d->QueryInterface(IID_IStatusBar, reinterpret_cast<void**>(&bar)));
-    d->Release();
+    auto which = [&] {
+        std::string s = !d ? "null" : d == container->Object(EventSet::Application) ? "application"
+                                    : d == container->Object(EventSet::Frame)       ? "frame"
+                                    : d == container->StatusBarObject()             ? "status bar"
+                                                                                    : "other";
+        if (d)
+            d->Release();
+        return s;
+    };
+    LONG n = 5;
+    BSTR user = nullptr, file = nullptr, text = SysAllocString(L"3 / 5");
+    const struct {
+        const char* list;
+        const char* position;
+        std::function<HRESULT()> call;
+        std::function<std::string()> result;   // read after the call
+        std::string ok, failed;
+    } calls[] = {
+        {"FailService", "7", [&] { return service->GetApplication(&d); }, which, "application", "null"},
+        {"FailService", "12", [&] { return service->GetCommandIDBase(&n); }, [&] { return N(n); }, "40000", "0"},
+        {"FailService", "16", [&] { return service->GetCurrentUser(&user, &file); },
+         [&] { return Take(user) + " " + Take(file); }, "Taro D:\\x\\record.dat", "null null"},
+        {"FailService", "17", [&] { return service->IsActive(&n); }, [&] { return N(n); }, "1", "0"},
+        {"FailService", "19", [&] { return service->SetReady(7); }, [&] { return N(container->ReadyValue()); }, "7", "-1"},
+        {"FailApplication", "16", [&] { return app->GetFrame(&d); }, which, "frame", "null"},
+        {"FailFrame", "10", [&] { return frame->GetMenuBar(&n); },
+         [&] { return n == LONG(reinterpret_cast<INT_PTR>(host.menu)) ? "bar" : N(n); }, "bar", "0"},
+        {"FailFrame", "13", [&] { return frame->GetMenuPosition(MenuEdit, CmdEditCopy, &n); }, [&] { return N(n); },
+         "4", "-1"},
+        {"FailFrame", "14", [&] { return frame->GetStatusBar(&d); }, which, "status bar", "null"},
+        {"FailStatusBar", "9", [&] { return bar->SetPaneText(1, text); },
+         [&] {
+             char pane[64] = "";
+             SendMessageA(host.status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(pane));
+             return container->PaneText(1) + "/" + pane;
+         },
+         "3 / 5/3 / 5", "/"},
+    };
+    // Failing first, so that what the working call leaves is not seen then.
+    std::map<std::string, std::string> lists;
+    for (const auto& c : calls)
+        lists[c.list] += std::string(c.position) + " ";
+    for (bool fail : {true, false}) {
+        for (const auto& l : lists)
+            desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn", l.first.c_str(),
+                                   fail ? l.second : "");
+        for (const auto& c : calls) {
+            HRESULT hr = c.call();
+            EXPECT_EQ(fail ? E_FAIL : S_OK, hr) << c.list << " " << c.position;
+            EXPECT_EQ(fail ? c.failed : c.ok, c.result()) << c.list << " " << c.position;
+        }
+    }
 
-    EXPECT_EQ(S_OK, frame->GetMenuBar(&n));
-    EXPECT_EQ(host.menu, reinterpret_cast<HMENU>(static_cast<INT_PTR>(n)));
-    HMENU view = Menu(MenuView);
+    // The menu bar's places, and item IDs that are not the items' commands.
     const struct {
         LONG menu, item, position;
-    } positions[] = {
-        {MenuFile, 0, 0}, {MenuEdit, 0, 1}, {MenuView, 0, 2}, {MenuTools, 0, 3}, {MenuFile, CmdFileSave, 1},
-        {MenuEdit, CmdEditCopy, 4}, {MenuView, CmdViewSmall, GetMenuItemCount(view) - 1},
-        {MenuTools, CmdToolsCategories, 0},
-    };
-    for (const auto& p : positions) {
-        LONG at = -2;
-        EXPECT_EQ(S_OK, frame->GetMenuPosition(p.menu, p.item, &at)) << p.menu << " " << p.item;
-        EXPECT_EQ(p.position, at) << p.menu << " " << p.item;
+    } places[] = {{MenuFile, 0, 0}, {MenuTools, 0, 3}, {MenuFile, CmdFileSave, 1}, {MenuView, CmdViewSmall, 2},
+                  {MenuTools, CmdToolsCategories, 0}, {18005, 0, -1}, {MenuFile, CmdEditCopy, -1}};
+    for (const auto& p : places) {
+        n = -2;
+        EXPECT_EQ(p.position >= 0, SUCCEEDED(frame->GetMenuPosition(p.menu, p.item, &n))) << p.menu << " " << p.item;
+        EXPECT_EQ(p.position, n) << p.menu << " " << p.item;
     }
-    // The command of an item is not its item ID.
-    EXPECT_EQ(CommandOfItem(CmdEditCopy), GetMenuItemID(Menu(MenuEdit), 4));
-    LONG at = 0;
-    EXPECT_TRUE(FAILED(frame->GetMenuPosition(18005, 0, &at)));
-    EXPECT_TRUE(FAILED(frame->GetMenuPosition(MenuFile, CmdEditCopy, &at)));
-    EXPECT_EQ(-1, at);
-
-    BSTR text = SysAllocString(L"3 / 5");
-    EXPECT_EQ(S_OK, bar->SetPaneText(1, text));
+    HMENU edit = GetSubMenu(host.menu, 1);
+    EXPECT_EQ(desktop::CommandOfItem(CmdEditCopy), GetMenuItemID(edit, 4));
     EXPECT_EQ(E_INVALIDARG, bar->SetPaneText(2, text));
     SysFreeString(text);
-    EXPECT_EQ("3 / 5", container.PaneText(1));
 
-    // IDispatch goes through the registered type library to the same slots.
+    // IDispatch reaches the same slots through the registered type library.
     DISPID id = 0;
     LPOLESTR name = const_cast<LPOLESTR>(L"GetCommandIDBase");
     ASSERT_EQ(S_OK, service->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
     VARIANT result;
     VariantInit(&result);
     DISPPARAMS none = {};
-    ASSERT_EQ(S_OK, service->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr,
-                                    nullptr));
+    ASSERT_EQ(S_OK, service->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
     EXPECT_EQ(40000, V_I4(&result));
-
-    IConnectionPointContainer* cpc = nullptr;
-    IConnectionPoint* cp = nullptr;
-    ASSERT_EQ(S_OK, frame->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)));
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, cpc->FindConnectionPoint(DIID_ServiceEvents, &cp));
-    ASSERT_EQ(S_OK, cpc->FindConnectionPoint(DIID_FrameEvents, &cp));
-    DWORD cookie = 0;
-    // A sink that does not answer the event interface is refused.
-    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, cp->Advise(bar, &cookie));
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, cp->Unadvise(12345));
-    cp->Release();
-    cpc->Release();
-
-    // Failure lists make the listed positions fail, handing out nothing.
-    const char* const lists[][2] = {
-        {"FailService", "7 12 16 17 19"}, {"FailApplication", "16"}, {"FailFrame", "10 13 14"}, {"FailStatusBar", "9"}};
-    for (const auto& l : lists)
-        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn", l[0], l[1]);
-    n = 5;
-    EXPECT_EQ(E_FAIL, service->GetApplication(&d));
-    EXPECT_EQ(E_FAIL, app->GetFrame(&d));
-    EXPECT_EQ(E_FAIL, frame->GetStatusBar(&d));
-    EXPECT_EQ(nullptr, d);
-    EXPECT_EQ(E_FAIL, service->GetCommandIDBase(&n));
-    EXPECT_EQ(E_FAIL, service->IsActive(&n));
-    EXPECT_EQ(E_FAIL, frame->GetMenuBar(&n));
-    EXPECT_EQ(0, n);
-    EXPECT_EQ(E_FAIL, frame->GetMenuPosition(MenuFile, 0, &n));
-    EXPECT_EQ(-1, n);
-    EXPECT_EQ(E_FAIL, service->GetCurrentUser(&user, &file));
-    EXPECT_EQ(nullptr, user);
-    EXPECT_EQ(E_FAIL, service->SetReady(0));
-    EXPECT_EQ(E_FAIL, bar->SetPaneText(1, nullptr));
-    EXPECT_EQ(-1, container.ReadyValue());
-    EXPECT_EQ("3 / 5", container.PaneText(1));
-    for (const auto& l : lists)
-        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn", l[0], "");
-
-    bar->Release();
-    frame->Release();
-    app->Release();
-    service->Release();
 }
 
-TEST_F(ContainerTest, EventsCarryOutValuesByReference)
-{
-    Container container(host.Options());
-    container.SetUser("Hanako", "C:\\r\\record.dat");
-    container.SetActive(true);   // created while its view shows: it activates itself
-    HMENU view = Menu(MenuView);
-    int items = GetMenuItemCount(view);
-    IUnknown* control = probe::Create();
-    ASSERT_EQ(S_OK, container.Create(control, host.view, host.ViewRect()));
-    control->Release();
-    EXPECT_TRUE(Logged("activate 1"));
-    ASSERT_EQ(items + 2, GetMenuItemCount(view));
-    EXPECT_EQ(40100u, GetMenuItemID(view, static_cast<int>(items + 1)));
-
-    const UINT copy = CommandOfItem(CmdEditCopy), cut = CommandOfItem(CmdEditCut);
-    EXPECT_TRUE(container.FireCommand(static_cast<LONG>(copy)));
-    EXPECT_TRUE(container.FireCommand(40100));
-    EXPECT_FALSE(container.FireCommand(CmdEditCopy)) << "item IDs are no commands";
-    EXPECT_TRUE(Logged("command 19023 0"));
-
-    const struct {
-        UINT command;
-        LONG handled, enabled, checked;
-    } states[] = {{copy, 1, 1, 1}, {cut, 1, 0, 1}, {CommandOfItem(CmdEditDelete), 0, 0, 0}};
-    for (const auto& s : states) {
-        desktop::CommandState st = container.FireCommandState(static_cast<LONG>(s.command));
-        EXPECT_EQ(s.handled, st.handled) << s.command;
-        EXPECT_EQ(s.enabled, st.enabled) << s.command;
-        EXPECT_EQ(s.checked, st.checked) << s.command;
-    }
-    // A menu about to open takes the answers; the rest the host's defaults.
-    HMENU edit = Menu(MenuEdit);
-    container.UpdateMenuPopup(edit, [](UINT) {
-        desktop::CommandState st;
-        st.handled = 1;
-        st.enabled = 1;
-        return st;
-    });
-    EXPECT_EQ(UINT(MF_CHECKED), GetMenuState(edit, copy, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
-    EXPECT_EQ(UINT(MF_GRAYED | MF_CHECKED), GetMenuState(edit, cut, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
-    EXPECT_EQ(0u, GetMenuState(edit, CommandOfItem(CmdEditDelete), MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED));
-
-    std::string help;
-    EXPECT_TRUE(container.FireCommandHelp(40100, help));
-    EXPECT_EQ("Choose the columns the probe shows", help);
-    EXPECT_FALSE(container.FireCommandHelp(static_cast<LONG>(copy), help));
-    EXPECT_EQ("", help);
-
-    MSG key = {container.ControlWindow(), WM_KEYDOWN, VK_F8, 0, 0, {0, 0}};
-    EXPECT_TRUE(container.FirePreTranslate(key));
-    key.wParam = VK_F7;
-    EXPECT_FALSE(container.FirePreTranslate(key));
-
-    // Find: every hit until found = 0, then go to one.
-    const struct {
-        const char* text;
-        bool matchCase;
-        std::vector<LONG> hits;
-    } finds[] = {{"APPLE", false, {1, 3}}, {"APPLE", true, {}}, {"yellow", true, {2}}};
-    for (const auto& f : finds) {
-        container.FireFindStart(f.text, f.matchCase, false);
-        std::vector<LONG> hits;
-        desktop::FindHit hit;
-        while (hits.size() < 10 && container.FireFindNext(hit)) {
-            hits.push_back(hit.index);
-            if (hit.index == 1) {
-                EXPECT_EQ("Apple pie", hit.first);
-                EXPECT_EQ("sweet and warm", hit.second);
-            }
-        }
-        EXPECT_EQ(f.hits, hits) << f.text;
-    }
-    container.FireFindGoTo(3, true);
-    EXPECT_TRUE(Logged("goto 3 1"));
-
-    std::string message = "stale";
-    EXPECT_TRUE(container.FireHotSyncQuery("Hanako", message));
-    EXPECT_EQ("", message);
-    probe::RefuseMessage() = "busy editing";
-    EXPECT_FALSE(container.FireHotSyncQuery("Hanako", message));
-    EXPECT_EQ("busy editing", message);
-    EXPECT_TRUE(Logged("hotsync-query Hanako"));
-
-    // Deactivation takes away exactly what activation added.
-    container.FireActivate(false);
-    EXPECT_FALSE(container.Active());
-    EXPECT_EQ(items, GetMenuItemCount(view));
-    EXPECT_EQ(CommandOfItem(CmdViewSmall), GetMenuItemID(view, items - 1));
-    container.Destroy();
-}
-
-TEST_F(ContainerTest, PlainContainerHostsTheControlWithoutService)
-{
-    Container::Options o = host.Options();
-    o.offerService = false;
-    Container container(o);
-    IUnknown* control = probe::Create();
-    ASSERT_EQ(S_OK, container.Create(control, host.view, host.ViewRect()));
-    control->Release();
-    EXPECT_TRUE(Logged("site service=0 application=0 frame=0"));
-    EXPECT_TRUE(container.ControlWindow());
-    EXPECT_TRUE(container.Cookies(EventSet::Service).empty());
-    EXPECT_FALSE(container.FireCommand(1));
-    container.Destroy();
-    EXPECT_EQ(E_INVALIDARG, container.Create(nullptr, host.view, host.ViewRect()));
-    EXPECT_TRUE(FAILED(container.Create("No.Such.Control.1", host.view, host.ViewRect())));
-}
-
-// Paths as hotsync writes them, and the command line given to it.
-TEST(HostPaths, DataFileQuotingAndControlNames)
+// Paths as hotsync writes them, the command line given to it, and the
+// control that shows an add-on.
+TEST(HostPaths, DataFilesQuotingAndControlNames)
 {
     const char kKey[] = "Software\\HotSync\\Conduits\\Vqxa";
-    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
     const LONG vqxa = 0x56717861;
-    EXPECT_EQ("C:\\r\\Hanako\\Tessaly\\record.dat", desktop::DataFilePath("C:\\r", "Hanako", vqxa, "record.dat", "Tessaly"))
-        << "without a registration the add-on's name stands for the folder";
-    desktoptest::SetString(HKEY_CURRENT_USER, kKey, "Directory", "MyMemo");
-    EXPECT_EQ("C:\\r\\Hanako\\MyMemo\\record.dat", desktop::DataFilePath("C:\\r", "Hanako", vqxa, "record.dat", "Tessaly"));
-    EXPECT_EQ("C:\\r\\Hanako\\MyMemo\\GenericDB.DAT", desktop::DataFilePath("C:\\r", "Hanako", vqxa, "", "Tessaly"));
-    desktoptest::SetString(HKEY_CURRENT_USER, kKey, "Directory", "");
-    EXPECT_EQ("C:\\r\\Hanako\\record.dat", desktop::DataFilePath("C:\\r", "Hanako", vqxa, "record.dat", "Tessaly"));
+    const struct {
+        const char* directory;   // null: no registration
+        const char* fileName;
+        const char* path;
+    } files[] = {
+        {nullptr, "record.dat", "C:\\r\\Hanako\\Tessaly\\record.dat"},   // the add-on's name stands for the folder
+        {"MyMemo", "record.dat", "C:\\r\\Hanako\\MyMemo\\record.dat"},
+        {"MyMemo", "", "C:\\r\\Hanako\\MyMemo\\GenericDB.DAT"},
+        {"", "record.dat", "C:\\r\\Hanako\\record.dat"},
+    };
+    for (const auto& f : files) {
+        SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        if (f.directory)
+            desktoptest::SetString(HKEY_CURRENT_USER, kKey, "Directory", f.directory);
+        EXPECT_EQ(f.path, desktop::DataFilePath("C:\\r", "Hanako", vqxa, f.fileName, "Tessaly"));
+    }
     SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
     EXPECT_EQ("Vqxa", desktop::CreatorText(vqxa));
     EXPECT_EQ("", desktop::CreatorText(0x56715C61)) << "a backslash cannot name a registry key";
@@ -372,11 +301,9 @@ TEST(HostPaths, DataFileQuotingAndControlNames)
         {"plain", "plain"},
         {"C:\\dir\\", "C:\\dir\\"},
         {"", "\"\""},
-        {"two words", "\"two words\""},
         {"C:\\my dir\\", "\"C:\\my dir\\\\\""},
         {"say \"hi\"", "\"say \\\"hi\\\"\""},
         {"a\\\"b", "\"a\\\\\\\"b\""},
-        {"\x95\x5C", "\x95\x5C"},
         {"\x95\x5C \x95\x5C", "\"\x95\x5C \x95\x5C\""},   // trail bytes that look like backslashes
     };
     for (const auto& q : quotes)

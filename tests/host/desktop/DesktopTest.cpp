@@ -1,8 +1,10 @@
 // desktop.exe driven from this process as a person would: it finds the
-// add-on this process registered, creates its control (the probe) in the
-// view, and the probe's log shows what the add-on heard when the user is
-// switched, HotSync is pressed (refused, then run), menus open, keys are
-// typed, Find runs and the window closes.
+// add-ons this process registered and creates their control (the probe) in
+// the view; the probe's log shows what an add-on hears when the user is
+// switched, HotSync is pressed (refused, then run), menus open, commands and
+// keys come, Find runs, views switch and the window closes.
+#include "ComBase.h"
+#include "Container.h"
 #include "DesktopRes.h"
 #include "DesktopTestSupport.h"
 #include "HostPaths.h"
@@ -15,10 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <vector>
 
 using namespace PalmDesktop;
 using desktop::CommandOfItem;
@@ -26,6 +27,7 @@ using desktop::CommandOfItem;
 namespace {
 
 const char kConduitKey[] = "Software\\HotSync\\Conduits\\Vqxa";
+const LONG kVqxa = 0x56717861;
 
 std::string Ansi(const wchar_t* w)
 {
@@ -47,74 +49,26 @@ struct Search {
     HWND found = nullptr;
 };
 
-BOOL CALLBACK FindTop(HWND h, LPARAM p)
+// A visible top-level window of a process, or any child, by class and title.
+BOOL CALLBACK Match(HWND h, LPARAM p)
 {
     Search* s = reinterpret_cast<Search*>(p);
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
     char cls[64] = "";
     GetClassNameA(h, cls, sizeof cls);
-    if (pid == s->pid && IsWindowVisible(h) && s->cls == cls && (s->title.empty() || Text(h) == s->title)) {
-        s->found = h;
-        return FALSE;
-    }
+    if ((!s->pid || (pid == s->pid && IsWindowVisible(h))) && !lstrcmpiA(s->cls.c_str(), cls) &&
+        (s->title.empty() || Text(h) == s->title))
+        return s->found = h, FALSE;
     return TRUE;
 }
 
-BOOL CALLBACK FindChild(HWND h, LPARAM p)
+HWND ProbeWindow(HWND main)
 {
-    Search* s = reinterpret_cast<Search*>(p);
-    char cls[64] = "";
-    GetClassNameA(h, cls, sizeof cls);
-    if (s->cls == cls) {
-        s->found = h;
-        return FALSE;
-    }
-    return TRUE;
+    Search s{0, "Static", "DesktopProbe"};
+    EnumChildWindows(main, Match, reinterpret_cast<LPARAM>(&s));
+    return s.found;
 }
-
-class DesktopProgram {
-public:
-    DesktopProgram(const std::string& args)
-    {
-        std::string cmd = "\"" + desktoptest::BinDir() + "\\desktop.exe\" " + args;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
-            m_pi = {};
-    }
-    ~DesktopProgram()
-    {
-        if (m_pi.hProcess) {
-            if (WaitForSingleObject(m_pi.hProcess, 0) != WAIT_OBJECT_0)
-                TerminateProcess(m_pi.hProcess, 1);
-            CloseHandle(m_pi.hProcess);
-            CloseHandle(m_pi.hThread);
-        }
-    }
-    // A visible top-level window of the program, waited for.
-    HWND Window(const std::string& cls, const std::string& title = "", DWORD ms = 15000)
-    {
-        Search s{m_pi.dwProcessId, cls, title};
-        for (DWORD waited = 0; waited < ms && !s.found; waited += 50) {
-            EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-            if (!s.found)
-                Sleep(50);
-        }
-        return s.found;
-    }
-    DWORD Exit(DWORD ms = 15000)
-    {
-        DWORD code = 999;
-        if (WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0)
-            GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-    bool Started() const { return m_pi.hProcess != nullptr; }
-
-private:
-    PROCESS_INFORMATION m_pi = {};
-};
 
 class DesktopTest : public ::testing::Test {
 protected:
@@ -122,277 +76,279 @@ protected:
     {
         CoInitialize(nullptr);
         ASSERT_EQ(0u, desktoptest::Regsvr32("PalmAddOn.dll"));
-        ASSERT_EQ(0u, desktoptest::Regsvr32("DesktopProbe.dll"));
+        const std::string clsid = "CLSID\\{6E1B7C2A-3F4D-4E8B-9A51-2C7D0E9F1A33}";
+        desktoptest::SetString(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", nullptr,
+                               desktoptest::BinDir() + "\\DesktopProbe.dll");
+        desktoptest::SetString(HKEY_CLASSES_ROOT, std::string(probe::kProgId) + "\\CLSID", nullptr, clsid.substr(6));
         desktoptest::ClearStandIn();
-        root = dir.File("HotSync");
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
+        // A root with a space, which hotsync must be given quoted.
+        char full[MAX_PATH];
+        GetFullPathNameA(dir.File("Hot Sync").c_str(), sizeof full, full, nullptr);
+        root = full;
         hh = dir.File("handheld");
         log = dir.File("probe.txt");
-        std::filesystem::create_directories(root + "/Hanako");
-        std::filesystem::create_directories(root + "/Taro");
-        std::filesystem::create_directories(hh);
+        for (const std::string& d : {root + "/Hanako", root + "/Taro", hh})
+            std::filesystem::create_directories(d);
         ASSERT_EQ(0, testsupport::RunBeside("handheld", {hh, "create"}, dir.File("out.txt")));
         SHDeleteKeyA(HKEY_CURRENT_USER, kConduitKey);
-        desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, "Conduit", desktoptest::BinDir() + "\\TessalyConduit.dll");
-        desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, "Directory", "Tessaly");
-        desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, "File", "record.dat");
-        desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, "RemoteDatabase", "Tessaly-Vqxa");
-
-        // The add-on as its registration leaves it, and the control that shows it.
+        const std::pair<const char*, std::string> conduit[] = {
+            {"Conduit", desktoptest::BinDir() + "\\TessalyConduit.dll"}, {"Directory", "Tessaly"},
+            {"File", "record.dat"}, {"RemoteDatabase", "Tessaly-Vqxa"}};
+        for (const auto& v : conduit)
+            desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, v.first, v.second);
         AddEntry(L"Probe", probe::kProgId);
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
         SetEnvironmentVariableA("TESSALY_PROBE_LOG", log.c_str());
-    }
-    void AddEntry(const wchar_t* name, const char* control)
-    {
-        IAddOnManager* manager = nullptr;
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_AddOnManager, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IAddOnManager, reinterpret_cast<void**>(&manager)));
-        BSTR n = SysAllocString(name), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
-        IAddOn* entry = nullptr;
-        ASSERT_EQ(S_OK, manager->CreateAddOn(n, 0x56717861, empty, empty, &entry));
-        entry->put_DataFileName(file);
-        entry->put_MenuCaption(n);
-        entry->put_NameText(n);
-        entry->Release();
-        manager->Release();
-        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", Ansi(name).c_str(),
-                               control);
-        SysFreeString(n);
-        SysFreeString(empty);
-        SysFreeString(file);
     }
     void TearDown() override
     {
+        if (program.hProcess) {
+            TerminateProcess(program.hProcess, 1);   // nothing when it has ended
+            CloseHandle(program.hProcess);
+            CloseHandle(program.hThread);
+        }
         SetEnvironmentVariableA("TESSALY_PROBE_LOG", nullptr);
         SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
         SHDeleteKeyA(HKEY_CURRENT_USER, kConduitKey);
         desktoptest::ClearStandIn();
     }
-    std::vector<std::string> Lines()
+    void Start(const std::string& args)
+    {
+        std::string cmd = "\"" + desktoptest::BinDir() + "\\desktop.exe\" " + args;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &program));
+    }
+    HWND Window(const std::string& cls, const std::string& title = "", DWORD ms = 15000)
+    {
+        Search s{program.dwProcessId, cls, title};
+        for (DWORD waited = 0; waited < ms && !s.found; waited += 50)
+            if (EnumWindows(Match, reinterpret_cast<LPARAM>(&s)), !s.found)
+                Sleep(50);
+        return s.found;
+    }
+    // A message box's text, answered with OK.
+    std::string Box()
+    {
+        HWND box = Window("#32770");
+        std::string text = box ? Text(GetDlgItem(box, 0xFFFF)) : "(no box)";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return text;
+    }
+    DWORD Exit()
+    {
+        DWORD code = 999;
+        if (WaitForSingleObject(program.hProcess, 15000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(program.hProcess, &code);
+        return code;
+    }
+    // The add-on as its registration leaves it, and the control that shows it.
+    void AddEntry(const wchar_t* name, const char* control)
+    {
+        desktop::ComPtr<IAddOnManager> manager;
+        desktop::ComPtr<IAddOn> entry;
+        BSTR n = SysAllocString(name), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_AddOnManager, nullptr, CLSCTX_INPROC_SERVER, IID_IAddOnManager,
+                                         reinterpret_cast<void**>(&manager)));
+        ASSERT_EQ(S_OK, manager->CreateAddOn(n, kVqxa, empty, empty, &entry));
+        entry->put_DataFileName(file);
+        SysFreeString(n), SysFreeString(empty), SysFreeString(file);
+        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", Ansi(name).c_str(),
+                               control);
+    }
+    // The probe's lines from the `mark`th on, without the frame's events,
+    // which come whenever the window is activated, sized or a menu opens.
+    std::vector<std::string> After(size_t mark = 0)
     {
         std::ifstream in(log);
         std::vector<std::string> lines;
+        size_t n = 0;
         for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
+            if (line.rfind("frame", 0) != 0 && n++ >= mark)
+                lines.push_back(line);
         return lines;
     }
-    // The lines after the first `mark`, without the frame's events, which
-    // come whenever the window is activated or sized.
-    std::vector<std::string> After(size_t mark)
+    // Waits until the probe has logged a line starting with `start` from `mark` on.
+    bool WaitFor(const std::string& start, size_t mark = 0)
     {
-        std::vector<std::string> lines = Lines(), out;
-        for (size_t i = mark; i < lines.size(); ++i)
-            if (lines[i].rfind("frame", 0) != 0)
-                out.push_back(lines[i]);
-        return out;
-    }
-    // Waits until the probe has logged `line` after the first `from` lines.
-    bool WaitFor(const std::string& line, size_t from = 0, DWORD ms = 15000)
-    {
-        for (DWORD waited = 0; waited < ms; waited += 50) {
-            std::vector<std::string> lines = Lines();
-            for (size_t i = from; i < lines.size(); ++i)
-                if (lines[i] == line)
+        for (DWORD waited = 0; waited < 15000; waited += 50, Sleep(50))
+            for (const std::string& line : After(mark))
+                if (line.rfind(start, 0) == 0)
                     return true;
-            Sleep(50);
-        }
         return false;
     }
     std::string Path(const std::string& user) const
     {
-        return std::string(desktop::DataFilePath(Full(root), user, 0x56717861, "record.dat", "Probe"));
-    }
-    static std::string Full(const std::string& path)
-    {
-        char full[MAX_PATH];
-        GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-        return full;
+        return desktop::DataFilePath(root, user, kVqxa, "record.dat", "Probe");
     }
     testsupport::TempDir dir;
     std::string root, hh, log;
+    PROCESS_INFORMATION program = {};
 };
 
 TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
 {
-    DesktopProgram program("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
-    ASSERT_TRUE(program.Started());
-    HWND main = program.Window("PalmDesktopStandIn");
+    Start("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
+    HWND main = Window("PalmDesktopStandIn");
     ASSERT_TRUE(main);
-    HWND users = GetDlgItem(main, 101), button = GetDlgItem(main, 200), hotsync = GetDlgItem(main, 102);
-    ASSERT_TRUE(users && hotsync);
+    HWND users = GetDlgItem(main, IDC_USER), hotsync = GetDlgItem(main, IDC_HOTSYNC);
+    HWND button = GetDlgItem(main, IDC_ADDON_FIRST), status = GetDlgItem(main, IDC_STATUS);
     ASSERT_TRUE(button) << "the add-on registered in this process is on the bar";
     EXPECT_EQ("Probe", Text(button));
     EXPECT_EQ(2, SendMessageA(users, CB_GETCOUNT, 0, 0));
     EXPECT_EQ("Hanako", Text(users));
 
-    // Choosing the add-on creates its control, active, with the user's file.
+    // Choosing the add-on creates its control with the user's file.
     SendMessageA(button, BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor("activate 1"));
-    EXPECT_TRUE(WaitFor("open Hanako " + Path("Hanako")));
-    EXPECT_TRUE(WaitFor("site service=1 application=1 frame=1"));
+    ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 40000"));
 
     // Another user: a save for the old one, then the new user and file.
-    size_t mark = Lines().size();
+    size_t mark = After().size();
     SendMessageA(users, CB_SETCURSEL, 1, 0);
-    SendMessageA(main, WM_COMMAND, MAKEWPARAM(101, CBN_SELCHANGE), reinterpret_cast<LPARAM>(users));
-    ASSERT_TRUE(WaitFor("user Taro " + Path("Taro") + " missing", mark));
-    std::vector<std::string> lines = Lines();
-    EXPECT_EQ("save Hanako " + Path("Hanako"), lines[mark]);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_USER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(users));
+    ASSERT_TRUE(WaitFor("service 2", mark));
+    EXPECT_EQ((std::vector<std::string>{"service 3 Hanako " + Path("Hanako"), "application 3 Taro",
+                                        "service 2 Taro " + Path("Taro")}),
+              After(mark));
 
     // HotSync refused by the add-on: its message, and nothing runs.
-    desktoptest::SetString(HKEY_CURRENT_USER, "Software\\DesktopProbe", "Refuse", "Close the memo first");
-    mark = Lines().size();
+    probe::Answer("application 5", "0|Close the memo first");
+    mark = After().size();
     PostMessageA(hotsync, BM_CLICK, 0, 0);
-    HWND box = program.Window("#32770");
-    ASSERT_TRUE(box);
-    EXPECT_EQ("Close the memo first", Text(GetDlgItem(box, 0xFFFF)));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor("hotsync-query Taro", mark));
+    EXPECT_EQ("Close the memo first", Box());
     Sleep(300);
-    EXPECT_EQ(std::vector<std::string>{"hotsync-query Taro"}, After(mark)) << "no save, no operation after a refusal";
+    EXPECT_EQ(std::vector<std::string>{"application 5 Taro"}, After(mark));
     EXPECT_FALSE(testsupport::FileExists(Path("Taro")));
 
     // Allowed: save, the operation, its log, and the user's file again.
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
-    mark = Lines().size();
+    probe::Answer("application 5", nullptr);
+    mark = After().size();
     PostMessageA(hotsync, BM_CLICK, 0, 0);
-    HWND logWindow = program.Window("#32770", Ansi(L"HotSync ログ"), 60000);
+    HWND logWindow = Window("#32770", Ansi(L"HotSync ログ"), 60000);
     ASSERT_TRUE(logWindow);
-    EXPECT_NE(std::string::npos, Text(GetDlgItem(logWindow, 401)).find(Ansi(L"HotSync 操作が完了しました。")))
-        << Text(GetDlgItem(logWindow, 401));
+    EXPECT_NE(std::string::npos, Text(GetDlgItem(logWindow, IDC_LOG_TEXT)).find(Ansi(L"HotSync 操作が完了しました。")))
+        << Text(GetDlgItem(logWindow, IDC_LOG_TEXT));
     PostMessageA(logWindow, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor("user Taro " + Path("Taro") + " exists", mark));
-    std::vector<std::string> expected = {"hotsync-query Taro", "save Taro " + Path("Taro"), "application 1",
-                                         "application 2", "user Taro " + Path("Taro") + " exists"};
-    EXPECT_EQ(expected, After(mark));
+    ASSERT_TRUE(WaitFor("service 2", mark));
+    EXPECT_EQ((std::vector<std::string>{"application 5 Taro", "service 3 Taro " + Path("Taro"), "application 1 Taro",
+                                        "application 2 Taro 0", "service 2 Taro " + Path("Taro")}),
+              After(mark));
     EXPECT_TRUE(testsupport::FileExists(Path("Taro")));
 
-    // The menus: states from the add-on's answers, commands to the add-on
-    // first, help texts in the status bar.
-    auto state = [&](UINT menu, UINT item) {
-        return static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, menu, CommandOfItem(item))) &
-               (MF_GRAYED | MF_CHECKED);
+    // Menu states: the add-on's answers, else the host's own.
+    probe::Answer("service 5 20023", "1|1|1|0");
+    probe::Answer("service 5 20022", "1|0|1|0");
+    const struct {
+        UINT menu, command, state;
+    } states[] = {
+        {MenuEdit, CommandOfItem(CmdEditCopy), MF_CHECKED},
+        {MenuEdit, CommandOfItem(CmdEditCut), MF_GRAYED | MF_CHECKED},
+        {MenuEdit, CommandOfItem(CmdEditSelectAll), MF_GRAYED},   // no one takes it on
+        {MenuEdit, CommandOfItem(desktop::ItemEditFind), 0},
+        {MenuFile, CommandOfItem(CmdFileSave), 0},
+        {MenuFile, CommandOfItem(CmdFilePrint), MF_GRAYED},
+        {MenuView, 40100, 0},   // the add-on's own item keeps its state
     };
-    EXPECT_EQ(UINT(MF_CHECKED), state(MenuEdit, CmdEditCopy));
-    EXPECT_EQ(UINT(MF_GRAYED | MF_CHECKED), state(MenuEdit, CmdEditCut));
-    EXPECT_EQ(UINT(MF_GRAYED), state(MenuEdit, CmdEditSelectAll)) << "no one takes it on";
-    EXPECT_EQ(0u, state(MenuEdit, desktop::ItemEditFind));
-    EXPECT_EQ(0u, state(MenuFile, CmdFileSave));
-    EXPECT_EQ(UINT(MF_GRAYED), state(MenuFile, CmdFilePrint));
-    EXPECT_EQ(0u, static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, MenuView, 40100)) & MF_GRAYED)
-        << "the add-on's own item keeps its state";
-    mark = Lines().size();
+    for (const auto& s : states)
+        EXPECT_EQ(s.state, static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, s.menu, s.command)) &
+                               (MF_GRAYED | MF_CHECKED))
+            << s.command;
+
+    // Commands go to the add-on first; help texts to the status bar.
+    probe::Answer("service 4 40100", "1");
+    probe::Answer("service 6 40100", "1|Choose the columns");
+    mark = After().size();
     SendMessageA(main, WM_COMMAND, CommandOfItem(CmdFileSave), 0);
     SendMessageA(main, WM_COMMAND, 40100, 0);
-    ASSERT_TRUE(WaitFor("command 40100 1", mark));
-    EXPECT_EQ((std::vector<std::string>{"command 20011 0", "save Taro " + Path("Taro"), "command 40100 1"}),
+    EXPECT_EQ((std::vector<std::string>{"service 4 20011", "service 3 Taro " + Path("Taro"), "service 4 40100"}),
               After(mark));
-    // Any menu handle will do for the help text.
-    LPARAM bar = reinterpret_cast<LPARAM>(GetMenu(main));
+    LPARAM bar = reinterpret_cast<LPARAM>(GetMenu(main));   // any menu will do
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(40100, MF_STRING), bar);
-    EXPECT_EQ("Choose the columns the probe shows", Text(GetDlgItem(main, 104)));
+    EXPECT_EQ("Choose the columns", Text(status));
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(CommandOfItem(CmdFileSave), MF_STRING), bar);
-    EXPECT_EQ(Ansi(L"変更を保存します"), Text(GetDlgItem(main, 104)));
+    EXPECT_EQ(Ansi(L"変更を保存します"), Text(status));
 
     // Keys typed in the view are offered to the add-on.
-    Search control{0, "ProbeControl", ""};
-    EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&control));
-    ASSERT_TRUE(control.found);
-    HWND inside = GetWindow(control.found, GW_CHILD);
-    PostMessageA(inside, WM_KEYDOWN, VK_F8, 0);
-    EXPECT_TRUE(WaitFor("key 119 1"));
+    HWND control = ProbeWindow(main);
+    ASSERT_TRUE(control);
+    PostMessageA(control, WM_KEYDOWN, VK_F8, 0);
+    EXPECT_TRUE(WaitFor("service 10 " + std::to_string(reinterpret_cast<INT_PTR>(control)) + " 256 119 0"));
 
     // Find lists every hit and goes to the chosen one.
+    probe::Answer("service 14", "Apple pie|sweet|1|1;apple tree||3|1;|||0");
     PostMessageA(main, WM_COMMAND, CommandOfItem(desktop::ItemEditFind), 0);
-    HWND find = program.Window("#32770", Ansi(L"検索"));
+    HWND find = Window("#32770", Ansi(L"検索"));
     ASSERT_TRUE(find);
-    SendMessageA(GetDlgItem(find, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("apple"));
-    SendMessageA(GetDlgItem(find, 304), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor("find apple 0 0"));
-    EXPECT_EQ(2, SendMessageA(GetDlgItem(find, 305), LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ(Ansi(L"2 件見つかりました。"), Text(GetDlgItem(find, 307)));
-    SendMessageA(GetDlgItem(find, 306), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor("goto 1 1"));
+    SendMessageA(GetDlgItem(find, IDC_FIND_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("apple"));
+    // Within a time: a host that never stops asking would hold the dialog.
+    ASSERT_TRUE(SendMessageTimeoutA(GetDlgItem(find, IDC_FIND_START), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, nullptr));
+    EXPECT_TRUE(WaitFor("service 13 apple 0 0"));
+    EXPECT_EQ(2, SendMessageA(GetDlgItem(find, IDC_FIND_LIST), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(Ansi(L"2 件見つかりました。"), Text(GetDlgItem(find, IDC_FIND_STATUS)));
+    SendMessageA(GetDlgItem(find, IDC_FIND_GOTO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor("service 15 1 1"));
 
     // Closing saves, deactivates and takes the control down cleanly.
-    mark = Lines().size();
+    mark = After().size();
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Exit());
-    std::vector<std::string> got = After(mark);
-    ASSERT_GE(got.size(), 4u);
-    EXPECT_EQ("save Taro " + Path("Taro"), got[0]);
-    EXPECT_EQ("application 4", got[1]);
-    EXPECT_EQ("activate 0", got[2]);
-    EXPECT_EQ("destroyed", got.back());
-    EXPECT_EQ(3, std::count_if(got.begin(), got.end(), [](const std::string& l) {
-                  return l.rfind("unadvise", 0) == 0 && l.find(" ok") != std::string::npos;
-              }));
+    EXPECT_EQ(0u, Exit());
+    EXPECT_EQ((std::vector<std::string>{"service 3 Taro " + Path("Taro"), "application 4", "service 1 0",
+                                        "disconnected 3", "destroyed"}),
+              After(mark));
 }
 
 TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
 {
     AddEntry(L"Second", probe::kProgId);
     AddEntry(L"Unknown", "No.Such.Control.1");
-    DesktopProgram program("--root \"" + root + "\" --user Hanako --addon Probe");
-    HWND main = program.Window("PalmDesktopStandIn");
+    Start("--root \"" + root + "\" --user Hanako --addon Probe");
+    HWND main = Window("PalmDesktopStandIn");
     ASSERT_TRUE(main);
-    ASSERT_TRUE(WaitFor("activate 1"));
-    // The own item of each add-on (40100 for the first on the bar, 41100
-    // for the second) is in the View menu only while that add-on shows.
+    ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 40000"));
+    // Each add-on's own item (its command base + 100) is in the View menu
+    // only while that add-on shows.
     auto own = [&](LPARAM command) { return SendMessageA(main, WM_APP_MENUSTATE, MenuView, command) != -1; };
     EXPECT_TRUE(own(40100));
     EXPECT_FALSE(own(41100));
 
-    size_t mark = Lines().size();
-    SendMessageA(GetDlgItem(main, 201), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor("activate 1", mark));
-    std::vector<std::string> got = After(mark);
-    ASSERT_GE(got.size(), 2u);
-    EXPECT_EQ("activate 0", got[0]) << "the first add-on hears it is hidden before the second is made";
+    size_t mark = After().size();
+    SendMessageA(GetDlgItem(main, IDC_ADDON_FIRST + 1), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 41000", mark));
+    EXPECT_EQ("service 1 0", After(mark).front()) << "the first hears it is hidden before the second is made";
     EXPECT_FALSE(own(40100));
     EXPECT_TRUE(own(41100));
 
     // Back to the first: no new control, the two swap.
-    mark = Lines().size();
-    SendMessageA(GetDlgItem(main, 200), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor("activate 1", mark));
-    EXPECT_EQ((std::vector<std::string>{"activate 0", "activate 1"}), After(mark));
+    mark = After().size();
+    SendMessageA(GetDlgItem(main, IDC_ADDON_FIRST), BM_CLICK, 0, 0);
+    EXPECT_EQ((std::vector<std::string>{"service 1 0", "service 1 1"}), After(mark));
     EXPECT_TRUE(own(40100));
     EXPECT_FALSE(own(41100));
 
     // The view's control follows the window's size.
-    Search control{0, "ProbeControl", ""};
-    EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&control));
-    ASSERT_TRUE(control.found);
+    HWND control = ProbeWindow(main);
+    ASSERT_TRUE(control);
     SetWindowPos(main, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
     RECT view, rc;
-    GetClientRect(GetDlgItem(main, 103), &view);
-    for (int i = 0; i < 40 && (GetClientRect(control.found, &rc), rc.right != view.right); ++i)
+    GetClientRect(GetDlgItem(main, IDC_VIEW), &view);
+    for (int i = 0; i < 40 && (GetClientRect(control, &rc), !EqualRect(&rc, &view)); ++i)
         Sleep(50);
-    EXPECT_EQ(view.right, rc.right);
-    EXPECT_EQ(view.bottom, rc.bottom);
+    EXPECT_TRUE(EqualRect(&rc, &view));
 
     // An add-on whose control cannot be made is explained, and the rest go on.
-    PostMessageA(GetDlgItem(main, 202), BM_CLICK, 0, 0);
-    HWND box = program.Window("#32770");
-    ASSERT_TRUE(box);
-    EXPECT_NE(std::string::npos, Text(GetDlgItem(box, 0xFFFF)).find("No.Such.Control.1"));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(GetDlgItem(main, IDC_ADDON_FIRST + 2), BM_CLICK, 0, 0);
+    EXPECT_NE(std::string::npos, Box().find("No.Such.Control.1"));
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Exit());
-    std::vector<std::string> lines = Lines();
+    EXPECT_EQ(0u, Exit());
+    std::vector<std::string> lines = After();
     EXPECT_EQ(2, std::count(lines.begin(), lines.end(), std::string("destroyed")));
 }
 
 TEST_F(DesktopTest, MalformedCommandLineIsExplained)
 {
-    DesktopProgram program("--colour blue");
-    ASSERT_TRUE(program.Started());
-    HWND box = program.Window("#32770");
-    ASSERT_TRUE(box);
-    EXPECT_NE(std::string::npos, Text(GetDlgItem(box, 0xFFFF)).find("--handheld"));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(64u, program.Exit());
+    Start("--colour blue");
+    EXPECT_NE(std::string::npos, Box().find("--handheld"));
+    EXPECT_EQ(64u, Exit());
 }
 
 } // namespace

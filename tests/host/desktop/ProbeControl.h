@@ -1,9 +1,16 @@
-// "Probe": a small ActiveX control that behaves towards its host as an
-// add-on's control does. It finds the add-on service through its site,
-// connects to the three event interfaces, adds its menu item when activated,
-// answers the command, state, help, key, find and HotSync events, and writes
-// one line per thing it sees to its log (and to the file named by
-// TESSALY_PROBE_LOG, so that a test can follow it in another process).
+// "Probe": what an add-on looks like to its host, reduced to recording.
+// A probe sink connects to one event set and writes a line per event (its
+// tag, the set, the DISPID and the in arguments: "service 2 Taro C:\r.dat"),
+// answering the out arguments from HKCU\Software\DesktopProbe: the value
+// named by the longest leading part of the line holds answers for
+// successive calls separated by ';' (the last one stands for every later
+// call), each of out values separated by '|'.
+// The probe control, served by DesktopProbe.dll, connects a sink to each
+// set, logs "open <user> <file> base <command base>", and adds its own item
+// (base + 100) to the View menu while it is active; when its site is taken
+// away it logs "disconnected <connections undone>", at its end "destroyed".
+// Lines also go to the file named by TESSALY_PROBE_LOG, so that a test can
+// follow a probe in another process.
 #pragma once
 
 #include <windows.h>
@@ -20,17 +27,14 @@ inline const char kProgId[] = "DesktopTest.Probe.1";
 
 // Lines logged by every probe of this process.
 std::vector<std::string>& Log();
-// A probe refuses HotSync with this message while it is not empty, or else
-// with value Refuse of HKCU\Software\DesktopProbe.
-std::string& RefuseMessage();
-// Memos the probe's find runs over, their record index being position + 1.
-extern const char* const kMemos[3];
+// Sets (or with null, removes) the answer to events whose line starts so.
+void Answer(const std::string& line, const char* answers);
 
-// A new probe with one reference.
-IUnknown* Create();
-// The connection cookies of the last probe created: service, application, frame.
-void LastCookies(DWORD cookies[3]);
-// Live probes and sinks of this process.
+// A sink of one event set ("service", "application" or "frame") tagged
+// `tag` ("" or a name and a space), with one reference.
+IDispatch* NewSink(const std::string& tag, const char* set, REFIID events);
+IUnknown* NewControl();
+// Live controls and sinks of this process.
 LONG LiveObjects();
 
 } // namespace probe
