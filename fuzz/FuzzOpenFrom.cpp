@@ -2,56 +2,17 @@
 // a file of this process and opened as a memo table with no password and with
 // "secret". Whatever opens is read through every accessor; a small table is
 // also saved, and what Save wrote must open again with the same memos.
+#include "FuzzFile.h"
 #include "TessalyTable.h"
 #include "Category.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <vector>
-
-#if defined(_WIN32)
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
 
 using namespace NorvaneCommon;
 
 namespace {
 
 const int kSaveLimit = 8;   // records; saving is slow next to reading
-
-char g_path[1024];
-char g_newPath[1040];
-
-const char* FilePath()
-{
-    if (!g_path[0]) {
-        const char* dir = std::getenv("TMPDIR");
-        std::snprintf(g_path, sizeof g_path, "%s/fuzz-openfrom-%ld.dat", (dir && *dir) ? dir : "/tmp",
-                      static_cast<long>(getpid()));
-        std::snprintf(g_newPath, sizeof g_newPath, "%s.new", g_path);
-    }
-    return g_path;
-}
-
-void RemoveFiles()
-{
-    std::remove(g_path);
-    std::remove(g_newPath);
-}
-
-bool WriteInput(const uint8_t* data, size_t size)
-{
-    std::FILE* f = std::fopen(FilePath(), "wb");
-    if (!f)
-        return false;
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
 
 struct Memo {
     std::string text;
@@ -104,9 +65,9 @@ std::vector<DWORD> WalkCategories(CTessalyTable& table)
 
 void Exercise(const uint8_t* data, size_t size, const char* password)
 {
-    if (!WriteInput(data, size))
+    if (!WriteInput("openfrom", data, size))
         return;
-    CString path(FilePath());
+    CString path(InputPath("openfrom").c_str());
     CTessalyTable table;
     LONG result = table.OpenFrom(path, CFile::modeReadWrite, password);
     CString hint;
@@ -145,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Exercise(data, size, nullptr);
     Exercise(data, size, "secret");
     // Removed each time: libFuzzer may end the process without exit handlers.
-    RemoveFiles();
+    std::remove(InputPath("openfrom").c_str());
+    std::remove((InputPath("openfrom") + ".new").c_str());
     return 0;
 }

@@ -1,14 +1,8 @@
 // Reads arbitrary bytes as a preferences file, both as the memo extension's
 // settings and as a layout with strings, so the length-prefixed string
 // reader sees damaged lengths too.
+#include "FuzzFile.h"
 #include "Prefs.h"
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include <unistd.h>
 
 using namespace NorvaneCommon;
 
@@ -36,28 +30,13 @@ protected:
     }
 };
 
-const std::string& TempPath()
-{
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/fuzz_prefs_" + std::to_string(getpid()) + ".dat";
-    }();
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string& path = TempPath();
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    if (!WriteInput("prefs", data, size))
         return 0;
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
-    CString strPath(path.c_str());
+    CString strPath(InputPath("prefs").c_str());
     CTessalyPrefsTable prefs;
     if (prefs.OpenFrom(strPath, CFile::modeRead) != 0)
         std::abort();
@@ -68,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (strings.OpenFrom(strPath, CFile::modeRead) != 0)
         std::abort();
 
-    std::remove(path.c_str());
+    std::remove(InputPath("prefs").c_str());
 
     // The same bytes as a path: the result is a prefix of it plus the name.
     CString strFuzzPath(reinterpret_cast<const char*>(data), static_cast<int>(size));

@@ -178,26 +178,6 @@ TEST(BlowfishKey, UnkeyedStatesAndRekeying)
     EXPECT_EQ(Encrypted("second", plain), data);
 }
 
-TEST(BlowfishKey, OnlyFirst72BytesCycled)
-{
-    const Bytes plain = Pattern(16);
-    std::string base;
-    for (int i = 0; i < 72; ++i)
-        base += static_cast<char>('!' + i);
-    EXPECT_EQ(Encrypted(base, plain), Encrypted(base + std::string(200, 'z'), plain));
-    std::string changed = base;
-    changed[71] = 'X';
-    EXPECT_NE(Encrypted(base, plain), Encrypted(changed, plain));
-    EXPECT_NE(Encrypted(base.substr(0, 71), plain), Encrypted(base, plain));
-    // A short password is used as its bytes repeated.
-    for (const std::string key : {"abc", "vwxyz", "\xFE\x81"}) {
-        std::string repeated;
-        while (repeated.size() < 72)
-            repeated += key;
-        EXPECT_EQ(Encrypted(key, plain), Encrypted(repeated.substr(0, 72), plain)) << key;
-    }
-}
-
 TEST(BlowfishKey, DestructorWipesKey)
 {
     alignas(Blowfish) unsigned char storage[sizeof(Blowfish)];

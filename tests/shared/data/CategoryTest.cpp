@@ -58,14 +58,6 @@ std::vector<DWORD> WalkIndexes(CCategoryMgr& mgr)
     return seen;
 }
 
-std::string NameOf(CCategoryMgr& mgr, int index)
-{
-    CCategory* cat = nullptr;
-    if (mgr.FindIndex(index, cat) != CatErrNone)
-        return "<none>";
-    return std::string(cat->GetName().GetString(), cat->GetName().GetLength());
-}
-
 } // namespace
 
 TEST(CategoryMgr, ExtractReadsUsedSlotsOnly)
@@ -320,10 +312,4 @@ TEST(CategoryMgr, ThroughTheTable)
     b.renamedWord = 1 << 1;
     b.lastUniqueID = 0;
     EXPECT_EQ(b.Build(), ReadFileBytes(path));
-
-    CTessalyTable table;
-    CString p(path.c_str());
-    ASSERT_EQ(TableOK, table.OpenFrom(p, CFile::modeReadWrite, nullptr));
-    EXPECT_EQ("Office", NameOf(*table.GetCategoryManager(), 1));
-    EXPECT_EQ("New" + kHyo, NameOf(*table.GetCategoryManager(), 2));
 }

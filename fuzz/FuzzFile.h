@@ -1,0 +1,28 @@
+// The fuzz input as a file, for the readers that take a path: one name per
+// process and reader, in TMPDIR (or /tmp), so parallel jobs do not collide.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+inline const std::string& InputPath(const char* reader)
+{
+    static const std::string path = [reader] {
+        const char* dir = std::getenv("TMPDIR");
+        return std::string(dir && *dir ? dir : "/tmp") + "/fuzz-" + reader + "-" + std::to_string(getpid()) + ".dat";
+    }();
+    return path;
+}
+
+// Writes the input to InputPath(reader); false if that could not be done.
+inline bool WriteInput(const char* reader, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* f = std::fopen(InputPath(reader).c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
