@@ -58,11 +58,8 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAddOn) {
-            *ppv = static_cast<IAddOn*>(this);
-            AddRef();
+        if (QueryDual(riid, ppv))
             return S_OK;
-        }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
@@ -223,11 +220,8 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAddOnManager) {
-            *ppv = static_cast<IAddOnManager*>(this);
-            AddRef();
+        if (QueryDual(riid, ppv))
             return S_OK;
-        }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }

@@ -129,6 +129,18 @@ public:
         return DispInvoke(static_cast<I*>(this), m_typeInfo, id, flags, params, result, excep, argErr);
     }
 
+protected:
+    // QueryInterface of an object whose only interface is the dual one;
+    // false (and *ppv untouched) for any other, which the caller may answer.
+    bool QueryDual(REFIID riid, void** ppv)
+    {
+        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != *Iid)
+            return false;
+        *ppv = static_cast<I*>(this);
+        static_cast<I*>(this)->AddRef();
+        return true;
+    }
+
 private:
     ITypeInfo* TypeInfo()
     {

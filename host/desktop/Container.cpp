@@ -360,14 +360,13 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *Iid) {
-            *ppv = static_cast<I*>(this);
-        } else if (riid == IID_IConnectionPointContainer) {
-            *ppv = static_cast<IConnectionPointContainer*>(this);
-        } else {
+        if (this->QueryDual(riid, ppv))
+            return S_OK;
+        if (riid != IID_IConnectionPointContainer) {
             *ppv = nullptr;
             return E_NOINTERFACE;
         }
+        *ppv = static_cast<IConnectionPointContainer*>(this);
         AddRef();
         return S_OK;
     }
@@ -423,11 +422,8 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IStatusBar) {
-            *ppv = static_cast<IStatusBar*>(this);
-            AddRef();
+        if (QueryDual(riid, ppv))
             return S_OK;
-        }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
