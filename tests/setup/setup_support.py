@@ -19,6 +19,14 @@ class Checks:
     def __init__(self):
         self.failures = []
 
+    def result(self, work):
+        """The test's exit status; a passing test leaves no files behind."""
+        if self.failures:
+            print("%d check(s) failed" % len(self.failures))
+            return 1
+        shutil.rmtree(work, ignore_errors=True)
+        return 0
+
     def expect(self, ok, what):
         print(("ok    " if ok else "FAIL  ") + what, flush=True)
         if not ok:

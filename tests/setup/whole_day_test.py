@@ -174,11 +174,7 @@ def main():
         t.expect(os.path.isfile(data) and open(data, "rb").read() == kept, "the data file stays")
     finally:
         wine.close()
-    if t.failures:
-        print("%d check(s) failed" % len(t.failures))
-        return 1
-    shutil.rmtree(a.work, ignore_errors=True)
-    return 0
+    return t.result(a.work)
 
 
 if __name__ == "__main__":
