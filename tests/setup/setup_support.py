@@ -35,9 +35,11 @@ class Checks:
 
 
 class Wine:
-    """A fresh prefix in WORK, copied from the build tree's PREFIX."""
+    """A fresh prefix in WORK, copied from the build tree's PREFIX, as a PC
+    that never had Tessaly: the build's own CONTROL (when given) unregisters
+    whatever the other tests left of its classes there."""
 
-    def __init__(self, template, work):
+    def __init__(self, template, work, control=None):
         self.prefix = os.path.join(work, "wineprefix")
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
@@ -61,6 +63,8 @@ class Wine:
         # the view's settings or the stand-in's failure lists behind.
         for key in (COMPANY, r"HKCU\Software\PalmDesktopStandIn"):
             self.run("reg", "delete", key, "/f")
+        if control:
+            self.run("regsvr32", "/u", "/s", "Z:" + os.path.abspath(control).replace("/", "\\"))
 
     def run(self, *args, stdin=b"", timeout=60, encoding="cp932"):
         """Exit status and standard output of a program (Wine's own programs

@@ -74,7 +74,7 @@ def main():
     ap.add_argument("--addon-manager")
     a = ap.parse_args()
 
-    wine = Wine(a.prefix, a.work)
+    wine = Wine(a.prefix, a.work, os.path.join(a.bin, "TessalyExt.ocx") if a.ocx else None)
     shutil.copy(a.setup, wine.path(r"C:\TessalySetup.exe"))
     shutil.copy(a.bad_control_setup, wine.path(r"C:\BadControlSetup.exe"))
     t = Checks()

@@ -132,7 +132,7 @@ def main():
         return SKIP
     a.unix_to_win = lambda p: "Z:" + os.path.abspath(p).replace("/", "\\")
 
-    wine = Wine(a.prefix, a.work)
+    wine = Wine(a.prefix, a.work, os.path.join(a.bin, "TessalyExt.ocx") if a.ocx else None)
     t = Checks()
     try:
         # The host's software, as a user has it before our setup.
