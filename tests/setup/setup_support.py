@@ -60,8 +60,9 @@ class Wine:
         subprocess.run(["wine", "wineboot"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         # The build's prefix also serves the other tests, which may have left
-        # the view's settings or the stand-in's failure lists behind.
-        for key in (COMPANY, r"HKCU\Software\PalmDesktopStandIn"):
+        # the view's settings, the stand-in's failure lists or conduits of
+        # their own behind.
+        for key in (COMPANY, r"HKCU\Software\PalmDesktopStandIn", r"HKCU\Software\HotSync"):
             self.run("reg", "delete", key, "/f")
         if control:
             self.run("regsvr32", "/u", "/s", "Z:" + os.path.abspath(control).replace("/", "\\"))
