@@ -13,16 +13,16 @@ using namespace NorvaneCommon;
 
 namespace {
 
-struct MemoSpec {
+struct MemoPlan {
     std::string text;
     DWORD id;
     DWORD category;
     bool deleted;
 };
 
-void Fill(CTessalyTable& table, const std::vector<MemoSpec>& memos)
+void Fill(CTessalyTable& table, const std::vector<MemoPlan>& memos)
 {
-    for (const MemoSpec& m : memos) {
+    for (const MemoPlan& m : memos) {
         CTessalyRecord* p = new CTessalyRecord;
         p->SetMemo(m.text.c_str());
         p->SetID(m.id);
