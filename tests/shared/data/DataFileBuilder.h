@@ -15,35 +15,18 @@ namespace testdata {
 
 typedef std::vector<unsigned char> Bytes;
 
-// Offsets and sizes of the stored layout, written out again here on purpose.
+// Offsets in the application-info data, written out again here on purpose.
 namespace layout {
-enum : std::size_t {
-    FileHeader = 84,
-    BlockHeader = 56,
-    RecordHeader = 40,
-    CategoryBlock = 276,
-    Kept = 276,          // offsets in the application-info data
-    Digest = 308,
-    Hint = 324,
-    MaxRecord = 65520    // one stored record, header included
-};
+enum : std::size_t { CategoryBlock = 276, Digest = 308, Hint = 324 };
 } // namespace layout
 
-// Stored record attribute bits.
 namespace attr {
 enum : std::uint16_t { Update = 0x0001, Deleted = 0x0002, Archived = 0x0004, New = 0x0008, Private = 0x0010 };
 } // namespace attr
 
-void PutLE16(Bytes& b, std::size_t off, std::uint16_t v);
 void PutLE32(Bytes& b, std::size_t off, std::uint32_t v);
-void PutBE16(Bytes& b, std::size_t off, std::uint16_t v);
-std::uint16_t GetLE16(const Bytes& b, std::size_t off);
 std::uint32_t GetLE32(const Bytes& b, std::size_t off);
-Bytes ToBytes(const std::string& s);
-
-// Corruption of a built image.
-inline void Corrupt32(Bytes& b, std::size_t off, std::uint32_t v) { PutLE32(b, off, v); }
-void Truncate(Bytes& b, std::size_t newSize);
+inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 struct CategorySlot {
     std::string name;      // empty = unused slot; up to 16 bytes are stored
@@ -67,34 +50,21 @@ struct RecordPlan {
     Bytes data;
     bool encipher = true;
 
-    static RecordPlan Memo(const std::string& text, std::uint8_t leading = 0x20);
-    static RecordPlan Raw(const Bytes& data);   // stored as given, never enciphered
+    // Stored as given, never enciphered.
+    static RecordPlan Raw(const Bytes& data) { return RecordPlan{0, 0, 0, 0, 40, 0x20, "", true, data, false}; }
 };
 
 class DataFileBuilder {
 public:
-    DataFileBuilder();
+    // The rest of the file header (offsets 4-71) is fixed and only carried.
+    std::string dbName = "Tessaly-Vqxa";
 
-    // File header (offsets 4-71 are only carried).
-    std::string dbName;
-    std::uint16_t headerVersion = 1;
-    std::uint32_t dbVersion = 1;
-    std::uint32_t creator;
-    std::uint32_t type;
-    std::uint16_t dbAttributes = 0x0008;
-    std::uint32_t modDate = 0xB1C2D3E4;
-    std::uint32_t modNumber = 17;
-    std::uint32_t createDate = 0xA1B2C3D4;
-    std::uint32_t backupDate = 0xC1D2E3F4;
-
-    // Application-info block.
+    // Application-info block (its 32 bytes after the category block are fixed).
     bool hasAppInfo = true;
     std::uint32_t appInfoDataOffset = 56;     // gap bytes up to it are 0xEE
-    std::uint32_t appInfoReserved = 0x12345678;  // block header offset 52
     std::uint16_t renamedWord = 0;
     CategorySlot categories[16];
     std::uint8_t lastUniqueID = 0;
-    Bytes kept;                               // the 32 bytes after the category block
     bool hasPassword = false;
     std::string password;
     Bytes digest;                             // 16 bytes; empty = MD5 of the password (or zero)
@@ -103,8 +73,7 @@ public:
     bool useAppInfoData = false;              // when set, appInfoData is the whole data
     Bytes appInfoData;
 
-    // Sort-info block.
-    bool hasSortInfo = false;
+    bool hasSortInfo = false;                 // and its data
     Bytes sortInfo;
 
     std::vector<RecordPlan> records;
@@ -115,51 +84,38 @@ public:
         hasPassword = true;
         password = pw;
     }
-    void SetCategory(int index, const std::string& name, std::uint8_t id)
-    {
-        categories[index].name = name;
-        categories[index].id = id;
-    }
+    void SetCategory(int index, const std::string& name, std::uint8_t id) { categories[index] = {name, id}; }
     RecordPlan& AddMemo(const std::string& text, std::uint32_t id = 0, std::uint16_t attributes = 0,
-                        std::uint32_t category = 0);
+                        std::uint32_t category = 0)
+    {
+        records.push_back(RecordPlan{id, attributes, category, 0, 40, 0x20, text, false, Bytes(), true});
+        return records.back();
+    }
 
     Bytes Build() const;
 
     // Where things lie in what Build() returns.
-    std::size_t AppInfoOffset() const { return layout::FileHeader; }
-    std::size_t AppInfoSize() const;
+    std::size_t AppInfoOffset() const { return 84; }
+    std::size_t AppInfoSize() const { return hasAppInfo ? appInfoDataOffset + BuildAppInfoData().size() : 0; }
     std::size_t SortInfoOffset() const { return AppInfoOffset() + AppInfoSize(); }
-    std::size_t SortInfoSize() const;
+    std::size_t SortInfoSize() const { return hasSortInfo ? 56 + sortInfo.size() : 0; }
     std::size_t RecordOffset(std::size_t i) const;
-    std::size_t RecordSize(std::size_t i) const;
 
     Bytes BuildAppInfoData() const;
     Bytes BuildRecordData(const RecordPlan& r) const;   // as stored
 
     static Bytes CategoryBlock(std::uint16_t renamedWord, const CategorySlot slots[16], std::uint8_t lastUniqueID);
-    static Bytes MemoPlain(std::uint8_t leading, const std::string& text);
-    // Blowfish over whole 8-byte blocks, each taken as two big-endian words;
-    // a tail shorter than 8 bytes stays as it is.
-    static void EncipherBE(Bytes& data, const std::string& password);
-    static void DecipherBE(Bytes& data, const std::string& password);
-    static std::uint32_t FourCC(const char code[4]);
 };
 
 // Files and a scratch folder that works on both builds.
 inline bool WriteFileBytes(const std::string& path, const Bytes& bytes) { return testsupport::WriteBytes(path, bytes); }
 inline Bytes ReadFileBytes(const std::string& path) { return testsupport::ReadBytes(path); }
-using testsupport::FileExists;
 using testsupport::RemoveFile;
 
-class TempDir {
-public:
-    const std::string& Dir() const { return m_dir.Path(); }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
+struct TempDir : testsupport::TempDir {
+    std::string Path(const std::string& name) const { return File(name); }
     // The names of the files in the folder, sorted.
-    std::vector<std::string> List() const { return testsupport::ListFiles(m_dir.Path()); }
-
-private:
-    testsupport::TempDir m_dir;
+    std::vector<std::string> List() const { return testsupport::ListFiles(testsupport::TempDir::Path()); }
 };
 
 } // namespace testdata
