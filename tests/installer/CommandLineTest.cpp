@@ -44,15 +44,13 @@ TEST(CommandLine, Table)
         {{"R", nullptr, "-u"}, true, false, "Ravelin.ini", ""},   // a null entry ends the list
     };
     for (const Case& c : cases) {
-        std::string line;
-        for (const char* a : c.args)
-            line += std::string(a ? a : "(null)") + " ";
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         CString errors;
         ravelin::CommandLine cl = ravelin::ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), errors);
-        EXPECT_EQ(c.install, cl.bInstall) << line;
-        EXPECT_EQ(c.usage, cl.bUsage) << line;
-        EXPECT_STREQ(c.ini, cl.strIniName) << line;
-        EXPECT_EQ(c.errors, errors.GetString()) << line;
+        EXPECT_EQ(c.install, cl.bInstall);
+        EXPECT_EQ(c.usage, cl.bUsage);
+        EXPECT_STREQ(c.ini, cl.strIniName);
+        EXPECT_EQ(c.errors, errors.GetString());
     }
 }
 
