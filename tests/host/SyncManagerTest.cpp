@@ -367,9 +367,11 @@ TEST_F(SyncManagerTest, DeferredWritesReachTheFileWhenTheDatabaseCloses)
 {
     TessalyHostDeferWrites(1);
     SyncDbHandle h = Open();
-    Raw add(h, 0, "held back", 0, SYNC_REC_DIRTY);
+    Raw add(h, 0, "held back", 0, SYNC_REC_DIRTY), next(h);
     ASSERT_EQ(0, SyncWriteRec(&add.r));
+    ASSERT_EQ(0, SyncReadNextModifiedRec(&next.r));   // 12; the reading cursor stays on 15 as 13 and 14 go
     ASSERT_EQ(0, SyncPurgeDeletedRecs(h));
+    EXPECT_EQ((Ids{15, 100}), Collect(h, SyncReadNextModifiedRec));
     EXPECT_EQ(5u, Get().records.size()) << "nothing written yet";
     add.Set("");
     ASSERT_EQ(0, SyncReadRecordById(&add.r));
