@@ -100,6 +100,7 @@ protected:
     {
         TessalyHostServeFolder(nullptr);
         TessalyHostClearFailures();
+        TessalyHostDeferWrites(0);
     }
     std::string DbFile() const { return dir.File(std::string(kDb) + ".pdb"); }
     void Put(const ref::Database& db) { testsupport::WriteBytes(DbFile(), ref::Write(db)); }
@@ -377,7 +378,6 @@ TEST_F(SyncManagerTest, DeferredWritesReachTheFileWhenTheDatabaseCloses)
     ASSERT_EQ(0, SyncReadRecordById(&add.r));
     EXPECT_EQ("100 40 0 held back", add.Shown());
     ASSERT_EQ(0, SyncCloseDB(h));
-    TessalyHostDeferWrites(0);
     EXPECT_EQ("11 00 plain record | 12 53 dirty private cat3 | 15 43 dirty cat3 | 100 40 held back", All(Get()));
 }
 
