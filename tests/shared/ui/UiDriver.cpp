@@ -112,6 +112,17 @@ Step AnswerBox(std::string* text, std::string* caption, int id)
     };
 }
 
+Step AnswerBox(std::vector<std::string>* log, int id)
+{
+    return [log, id](HWND top) {
+        if (!top || !IsMessageBox(top))
+            return false;
+        log->push_back(BoxText(top) + " / " + WindowText(top));
+        Click(top, id);
+        return true;
+    };
+}
+
 Script::Script(std::vector<Step> steps) : m_steps(std::move(steps))
 {
     g_pScript = this;

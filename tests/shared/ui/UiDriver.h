@@ -35,6 +35,8 @@ Step On(const std::string& title, std::function<void(HWND)> act);
 // A step that waits for a message box, records its text and caption, and
 // presses the button `id`.
 Step AnswerBox(std::string* text, std::string* caption, int id = IDOK);
+// The same, adding "text / caption" to `log`.
+Step AnswerBox(std::vector<std::string>* log, int id = IDOK);
 
 class Script {
 public:
