@@ -1,6 +1,7 @@
 // The framework's user-interface layer, in-process: a real modal dialog from
 // a resource template, driven by the private message it posts to itself.
 #include "afx/afxcmn.h"
+#include "afx/afxctl.h"
 
 #include "AfxWinTestRes.h"
 #include "shared/ui/UiDriver.h"
@@ -10,6 +11,8 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+
+using uitest::Click;
 
 namespace {
 
@@ -46,13 +49,12 @@ protected:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_TEST_START) {
-            m_bVisibleAtStart = IsWindowVisible() != FALSE;
-            if (m_onStart)
-                m_onStart(*this);
-            return 0;
-        }
-        return CDialog::WindowProc(message, wParam, lParam);
+        if (message != WM_TEST_START)
+            return CDialog::WindowProc(message, wParam, lParam);
+        m_bVisibleAtStart = IsWindowVisible() != FALSE;
+        if (m_onStart)
+            m_onStart(*this);
+        return 0;
     }
 
     void OnOK() override
@@ -75,183 +77,84 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     dlg.m_strText = "\x95\x5C\x8E\xA6";   // Shift-JIS, with a trail byte of 0x5C
     dlg.m_nNumber = 42;
     HWND hWndDlg = nullptr, hWndText = nullptr;
-    CString shownText, shownNumber;
-    int low = -1, high = -1, pos = -1;
+    std::string shown;
     dlg.m_onStart = [&](CTestDlg& d) {
         hWndDlg = d.m_hWnd;
         hWndText = d.m_wndText.m_hWnd;
-        d.GetDlgItemText(IDC_TEXT, shownText);
-        d.GetDlgItemText(IDC_NUMBER, shownNumber);
+        CString text, number;
+        d.GetDlgItemText(IDC_TEXT, text);
+        d.GetDlgItemText(IDC_NUMBER, number);
+        int low = -1, high = -1;
         d.m_wndBar.SetRange32(0, 2);
         d.m_wndBar.SetStep(1);
         d.m_wndBar.StepIt();
         d.m_wndBar.GetRange(low, high);
-        pos = d.m_wndBar.GetPos();
+        shown = std::string(text) + " " + std::string(number) + " " + std::to_string(low) + ".." + std::to_string(high)
+            + " at " + std::to_string(d.m_wndBar.GetPos());
         d.SetDlgItemText(IDC_TEXT, "changed");
         d.SetDlgItemText(IDC_NUMBER, " -17 ");
         Press(d, IDOK);
     };
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_TRUE(dlg.m_bVisibleAtStart);   // posted work runs with the dialog on screen
-    EXPECT_STREQ(shownText, "\x95\x5C\x8E\xA6");
-    EXPECT_STREQ(shownNumber, "42");
-    EXPECT_EQ(low, 0);
-    EXPECT_EQ(high, 2);
-    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(shown, "\x95\x5C\x8E\xA6 42 0..2 at 1");
     EXPECT_EQ(dlg.m_nOK, 1);
     EXPECT_STREQ(dlg.m_strText, "changed");
     EXPECT_EQ(dlg.m_nNumber, -17);
 
     // The dialog and its subclassed control are unbound once destroyed.
-    ASSERT_NE(hWndDlg, nullptr);
     ASSERT_NE(hWndText, nullptr);
-    EXPECT_EQ(dlg.m_hWnd, nullptr);
-    EXPECT_EQ(dlg.m_wndText.m_hWnd, nullptr);
+    ASSERT_EQ(dlg.m_hWnd, nullptr);
+    ASSERT_EQ(dlg.m_wndText.m_hWnd, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndDlg), nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndText), nullptr);
 
-    // The same object runs again.
+    // The same object runs again; Cancel takes nothing back.
     dlg.m_onStart = [](CTestDlg& d) { Press(d, IDCANCEL); };
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_STREQ(dlg.m_strText, "changed");   // Cancel takes nothing back
+    EXPECT_STREQ(dlg.m_strText, "changed");
 }
 
-TEST(CDialog, RefusedValueKeepsTheDialogOpen)
+TEST(CDialog, RefusedValueKeepsTheDialogOpenAndAMissingTemplateFails)
 {
     CTestDlg dlg;
     dlg.m_nNumber = 5;
-    std::string boxText;
-    uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
-    bool stillOpen = false;
-    dlg.m_onStart = [&](CTestDlg& d) {
+    dlg.m_onStart = [](CTestDlg& d) {
         d.SetDlgItemText(IDC_TEXT, "kept out");
         d.SetDlgItemText(IDC_NUMBER, "12x");
-        Press(d, IDOK);
-        stillOpen = ::IsWindow(d.m_hWnd) && d.m_hWnd != nullptr;
-        Press(d, IDCANCEL);
+        Click(d.m_hWnd, IDOK);
     };
+    std::string boxText;
+    uitest::Script script({uitest::AnswerBox(&boxText, nullptr),
+                           uitest::On("afxwin test", [](HWND h) { Click(h, IDCANCEL); })});
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(script.Finished());
     EXPECT_EQ(boxText, "Enter an integer.");
     EXPECT_EQ(dlg.m_nNumber, 5);
     // The text came before the number; a refused exchange may leave it set,
     // as the framework always has.
     EXPECT_STREQ(dlg.m_strText, "kept out");
-}
 
-TEST(CDialog, MissingTemplateFails)
-{
-    CDialog dlg(999u);
-    EXPECT_EQ(dlg.DoModal(), -1);
-    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    CDialog missing(999u);
+    EXPECT_EQ(missing.DoModal(), -1);
+    EXPECT_EQ(missing.m_hWnd, nullptr);
 }
 
 namespace {
 
-class CCountingEdit : public CEdit {
+// Counts what reaches it, records a click, and fails on a mouse move.
+class CProbe : public CEdit {
 public:
-    int m_nSetText = 0;
+    int m_nSetText = 0, m_nFocus = 0;
+    UINT m_nFlags = 0;
+    CPoint m_down{-1, -1};
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_SETTEXT)
-            ++m_nSetText;
+        m_nSetText += message == WM_SETTEXT;
         return CEdit::WindowProc(message, wParam, lParam);
     }
-};
-
-} // namespace
-
-TEST(CWnd, SubclassRoutesMessagesAndRestoresTheProcedure)
-{
-    HWND hWnd = CreateWindowExA(0, "EDIT", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hWnd, nullptr);
-    LONG_PTR original = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
-    {
-        CCountingEdit edit;
-        ASSERT_TRUE(edit.SubclassWindow(hWnd));
-        EXPECT_EQ(CWnd::FromHandle(hWnd), &edit);
-        CCountingEdit other;
-        EXPECT_FALSE(other.SubclassWindow(hWnd));   // one owner per handle
-        EXPECT_FALSE(other.Attach(hWnd));
-        edit.SetWindowText("abc");
-        EXPECT_EQ(edit.m_nSetText, 1);
-        CString text;
-        edit.GetWindowText(text);
-        EXPECT_STREQ(text, "abc");   // the control's own procedure still ran
-        EXPECT_EQ(edit.UnsubclassWindow(), hWnd);
-        EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
-        ::SetWindowTextA(hWnd, "def");
-        EXPECT_EQ(edit.m_nSetText, 1);
-
-        // An object that dies first leaves the window as it found it.
-        ASSERT_TRUE(edit.SubclassWindow(hWnd));
-    }
-    EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-
-    // A window destroyed while subclassed unbinds its object.
-    CCountingEdit edit;
-    ASSERT_TRUE(edit.SubclassWindow(hWnd));
-    DestroyWindow(hWnd);
-    EXPECT_EQ(edit.m_hWnd, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-}
-
-TEST(Resources, StringsInTheAnsiCodePage)
-{
-    CString s;
-    EXPECT_TRUE(s.LoadString(IDS_JAPANESE));
-    EXPECT_STREQ(s, "\x95\x5C\x8E\xA6");
-    EXPECT_TRUE(s.LoadString(IDS_LAST_OF_BLOCK));
-    EXPECT_STREQ(s, "fifteen");
-    EXPECT_TRUE(s.LoadString(IDS_FIRST_OF_BLOCK));
-    EXPECT_STREQ(s, "sixteen");
-    s = "old";
-    EXPECT_FALSE(s.LoadString(IDS_EMPTY));
-    EXPECT_TRUE(s.IsEmpty());
-    s = "old";
-    EXPECT_FALSE(s.LoadString(IDS_MISSING));
-    EXPECT_TRUE(s.IsEmpty());
-    EXPECT_FALSE(s.LoadString(60000));   // no such block at all
-}
-
-TEST(Resources, ChainSearchesTheClientFirstThenLibraries)
-{
-    HMODULE hLib = LoadLibraryA("afxwin_test_library.dll");
-    ASSERT_NE(hLib, nullptr);
-    CString s;
-    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
-
-    AfxAddResourceModule(hLib);
-    AfxAddResourceModule(hLib);   // once is enough
-    EXPECT_TRUE(s.LoadString(IDS_LIBRARY_ONLY));
-    EXPECT_STREQ(s, "from the library");
-    EXPECT_TRUE(s.LoadString(IDS_SHARED));
-    EXPECT_STREQ(s, "client");
-    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_TEST), MAKEINTRESOURCEA(5)), GetModuleHandleA(nullptr));
-
-    // A library made the resource handle comes first.
-    AfxSetResourceHandle(hLib);
-    EXPECT_TRUE(s.LoadString(IDS_SHARED));
-    EXPECT_STREQ(s, "library");
-    AfxSetResourceHandle(nullptr);
-
-    AfxRemoveResourceModule(hLib);
-    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
-    FreeLibrary(hLib);
-}
-
-namespace {
-
-class CMouseWnd : public CWnd {
-public:
-    CPoint m_down{-1, -1};
-    UINT m_nFlags = 0;
-    int m_nFocus = 0;
-
-protected:
     void OnLButtonDown(UINT nFlags, CPoint point) override
     {
         m_nFlags = nFlags;
@@ -267,45 +170,89 @@ protected:
 
 } // namespace
 
-TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
+TEST(CWnd, SubclassRoutesMessagesToHandlersAndRestoresTheProcedure)
 {
-    HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+    HWND hWnd = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 20, nullptr, nullptr, nullptr,
                                 nullptr);
     ASSERT_NE(hWnd, nullptr);
-    CMouseWnd wnd;
-    ASSERT_TRUE(wnd.SubclassWindow(hWnd));
-    wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
-    EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
-    EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
-    wnd.SendMessage(WM_SETFOCUS);
-    EXPECT_EQ(wnd.m_nFocus, 1);
-
-    std::string boxText;
+    LONG_PTR original = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
     {
-        uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
-        wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+        CProbe wnd, other;
+        ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+        EXPECT_EQ(CWnd::FromHandle(hWnd), &wnd);
+        EXPECT_FALSE(other.SubclassWindow(hWnd));   // one owner per handle
+        EXPECT_FALSE(other.Attach(hWnd));
+        wnd.SetWindowText("abc");
+        CString text;
+        wnd.GetWindowText(text);
+        EXPECT_STREQ(text, "abc");   // the control's own procedure still ran
+        wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
+        EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
+        EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
+        wnd.SendMessage(WM_SETFOCUS);
+        EXPECT_EQ(wnd.m_nFocus, 1);
+        std::string boxText;
+        {
+            uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
+            wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+        }
+        EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");
+        EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+
+        EXPECT_EQ(wnd.UnsubclassWindow(), hWnd);
+        EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+        ::SetWindowTextA(hWnd, "def");
+        EXPECT_EQ(wnd.m_nSetText, 1);
+        ASSERT_TRUE(wnd.SubclassWindow(hWnd));   // an object that dies first leaves the window as it found it
     }
-    EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
-    wnd.DestroyWindow();
+    EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+
+    // A window destroyed while subclassed unbinds its object.
+    CProbe wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+    DestroyWindow(hWnd);
     EXPECT_EQ(wnd.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
 }
 
-namespace {
-
-std::string RegistryString(const char* subkey, const char* name)
+TEST(Resources, StringsInTheAnsiCodePageFromTheClientThenLibraries)
 {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<no key>";
-    char buf[256] = {};
-    DWORD size = sizeof buf - 1, type = 0;
-    LONG rc = RegQueryValueExA(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-    RegCloseKey(hKey);
-    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : std::string("<no value>");
-}
+    const struct {
+        UINT id;
+        bool found;
+        const char* text;
+    } rows[] = {
+        {IDS_JAPANESE, true, "\x95\x5C\x8E\xA6"}, {IDS_LAST_OF_BLOCK, true, "fifteen"},
+        {IDS_FIRST_OF_BLOCK, true, "sixteen"},    {IDS_EMPTY, false, ""},
+        {IDS_MISSING, false, ""},                 {60000, false, ""},   // no such block at all
+    };
+    CString s;
+    for (const auto& row : rows) {
+        s = "old";
+        EXPECT_EQ(s.LoadString(row.id) != FALSE, row.found) << row.id;
+        EXPECT_STREQ(s, row.text) << row.id;
+    }
 
-} // namespace
+    HMODULE hLib = LoadLibraryA("afxwin_test_library.dll");
+    ASSERT_NE(hLib, nullptr);
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+    AfxAddResourceModule(hLib);
+    AfxAddResourceModule(hLib);   // once is enough
+    EXPECT_TRUE(s.LoadString(IDS_LIBRARY_ONLY));
+    EXPECT_STREQ(s, "from the library");
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "client");
+    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_TEST), MAKEINTRESOURCEA(5)), GetModuleHandleA(nullptr));
+    // A library made the resource handle comes first.
+    AfxSetResourceHandle(hLib);
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "library");
+    AfxSetResourceHandle(nullptr);
+    AfxRemoveResourceModule(hLib);
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+    FreeLibrary(hLib);
+}
 
 TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
 {
@@ -318,8 +265,15 @@ TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
     EXPECT_TRUE(app.WriteProfileString("", "Heading", "(1) 0 150 (0) "));
     EXPECT_TRUE(app.WriteProfileString("Section", "Card 1", "207 209 300"));
     EXPECT_TRUE(app.WriteProfileInt("", "Tab", 2));
-    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest", "Heading"), "(1) 0 150 (0) ");
-    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest\\Section", "Card 1"), "207 209 300");
+    auto stored = [](const char* subkey, const char* name) {
+        char buf[64] = "";
+        DWORD size = sizeof buf;
+        ::RegGetValueA(HKEY_CURRENT_USER, (std::string("Software\\TessalyAfxTest\\AfxProfileTest") + subkey).c_str(),
+                       name, RRF_RT_REG_SZ, nullptr, buf, &size);
+        return std::string(buf);
+    };
+    EXPECT_EQ(stored("", "Heading"), "(1) 0 150 (0) ");
+    EXPECT_EQ(stored("\\Section", "Card 1"), "207 209 300");
     EXPECT_STREQ(app.GetProfileString("", "Heading"), "(1) 0 150 (0) ");
     EXPECT_STREQ(app.GetProfileString("Section", "Card 1"), "207 209 300");
     EXPECT_STREQ(app.GetProfileString("Section", "Heading", "none"), "none");
@@ -328,7 +282,5 @@ TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
 
     EXPECT_TRUE(app.WriteProfileString("", "Heading", nullptr));   // removes it
     EXPECT_STREQ(app.GetProfileString("", "Heading"), "");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest\\Section");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest");
+    AfxRegDeleteTree(HKEY_CURRENT_USER, "Software\\TessalyAfxTest");
 }

@@ -117,12 +117,6 @@ protected:
         return out;
     }
 
-    std::string CategoryName(int index)
-    {
-        CCategory* p = nullptr;
-        return m_table.GetCategoryManager()->FindIndex(index, p) == CatErrNone ? std::string(p->GetName()) : "<none>";
-    }
-
     testsupport::TempDir m_dir;
     CTessalyTable m_table;
     Log m_log;
@@ -138,7 +132,6 @@ TEST_F(EditorTest, NewTakesANameOfFifteenBytesDifferingInCaseToo)
     EXPECT_EQ(m_log, (Log{"Bank=1 *Home=2 Work=3", "[] max 15", "*bank=4 Bank=1 Home=2 Work=3"}));
     EXPECT_EQ(dlg.m_nCurrentIndex, 4u);
     EXPECT_NE(dlg.IsModified(), 0);
-    EXPECT_EQ(CategoryName(4), "bank");
 }
 
 TEST_F(EditorTest, RefusedAndCancelledEditsChangeNothing)
@@ -159,16 +152,12 @@ TEST_F(EditorTest, RefusedAndCancelledEditsChangeNothing)
                           none, "move offered", "Bank=1 *Home=2 Work=3", "[Home] max 15", "Bank=1 *Home=2 Work=3"}));
     EXPECT_EQ(m_table.GetCategoryManager()->GetCount(), 4);
     EXPECT_EQ(dlg.IsModified(), 0);
-    EXPECT_EQ(CategoryName(2), "Home");
     EXPECT_EQ(Records(), "1/ 2/ 1/d 0/ 1/ ");
 
     // With every slot taken New says so and adds nothing.
     for (int i = 4; i < 16; ++i) {
         CCategory c;
         ASSERT_EQ(m_table.GetCategoryManager()->Add(&c), CatErrNone);
-        CString name;
-        name.Format("C%02d", i);
-        m_table.GetCategoryManager()->Rename(i, name);
     }
     m_log.clear();
     CEditCategoryDlg full;
@@ -176,7 +165,7 @@ TEST_F(EditorTest, RefusedAndCancelledEditsChangeNothing)
     ASSERT_EQ(m_log.size(), 3u);
     EXPECT_EQ(m_log[1], Ansi(u8"カテゴリーは最大 15 種類まで設定できます。 / ") + kNew);
     EXPECT_EQ(m_log[2], m_log[0]);
-    EXPECT_EQ(std::count(m_log[0].begin(), m_log[0].end(), '='), 15);
+    EXPECT_EQ(std::count(m_log[0].begin(), m_log[0].end(), '='), 15) << m_log[0];
     EXPECT_EQ(m_table.GetCategoryManager()->GetCount(), 16);
 }
 
@@ -196,8 +185,6 @@ TEST_F(EditorTest, RenamePlainToItsOwnNameAndMergeOntoAnother)
                           merge, "*Home=2 Job=3"}));
     EXPECT_EQ(dlg.m_nCurrentIndex, 2u);
     EXPECT_NE(dlg.IsModified(), 0);
-    EXPECT_EQ(CategoryName(1), "<none>");
-    EXPECT_EQ(CategoryName(3), "Job");
     // The deleted memo of Bank is left as it was.
     EXPECT_EQ(Records(), "2/u 2/ 1/d 0/ 2/u ");
 }
@@ -213,6 +200,4 @@ TEST_F(EditorTest, DeleteMovesToUnfiledOrDeletesAndOkWithoutSelectionCancels)
     EXPECT_EQ(dlg.m_nCurrentIndex, static_cast<unsigned long>(-1));
     EXPECT_NE(dlg.IsModified(), 0);
     EXPECT_EQ(Records(), "0/u 2/d 1/d 0/ 0/u ");
-    EXPECT_EQ(CategoryName(1), "<none>");
-    EXPECT_EQ(CategoryName(2), "<none>");
 }
