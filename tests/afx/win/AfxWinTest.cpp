@@ -1,7 +1,6 @@
 // The framework's user-interface layer, in-process: a real modal dialog from
 // a resource template, driven by the private message it posts to itself.
 #include "afx/afxcmn.h"
-#include "afx/afxctl.h"
 
 #include "AfxWinTestRes.h"
 #include "shared/ui/UiDriver.h"
@@ -27,7 +26,6 @@ public:
     CEdit m_wndText;
     CProgressCtrl m_wndBar;
     bool m_bVisibleAtStart = false;
-    int m_nOK = 0;
     std::function<void(CTestDlg&)> m_onStart;
 
 protected:
@@ -55,12 +53,6 @@ protected:
         if (m_onStart)
             m_onStart(*this);
         return 0;
-    }
-
-    void OnOK() override
-    {
-        ++m_nOK;
-        CDialog::OnOK();
     }
 };
 
@@ -98,7 +90,6 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_TRUE(dlg.m_bVisibleAtStart);   // posted work runs with the dialog on screen
     EXPECT_EQ(shown, "\x95\x5C\x8E\xA6 42 0..2 at 1");
-    EXPECT_EQ(dlg.m_nOK, 1);
     EXPECT_STREQ(dlg.m_strText, "changed");
     EXPECT_EQ(dlg.m_nNumber, -17);
 
@@ -252,35 +243,4 @@ TEST(Resources, StringsInTheAnsiCodePageFromTheClientThenLibraries)
     AfxRemoveResourceModule(hLib);
     EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
     FreeLibrary(hLib);
-}
-
-TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
-{
-    CWinApp app("AfxProfileTest");
-    // Without a registry key there is no store: defaults come back.
-    EXPECT_FALSE(app.WriteProfileString("", "Entry", "lost"));
-    EXPECT_STREQ(app.GetProfileString("", "Entry", "default"), "default");
-
-    app.SetRegistryKey("TessalyAfxTest");
-    EXPECT_TRUE(app.WriteProfileString("", "Heading", "(1) 0 150 (0) "));
-    EXPECT_TRUE(app.WriteProfileString("Section", "Card 1", "207 209 300"));
-    EXPECT_TRUE(app.WriteProfileInt("", "Tab", 2));
-    auto stored = [](const char* subkey, const char* name) {
-        char buf[64] = "";
-        DWORD size = sizeof buf;
-        ::RegGetValueA(HKEY_CURRENT_USER, (std::string("Software\\TessalyAfxTest\\AfxProfileTest") + subkey).c_str(),
-                       name, RRF_RT_REG_SZ, nullptr, buf, &size);
-        return std::string(buf);
-    };
-    EXPECT_EQ(stored("", "Heading"), "(1) 0 150 (0) ");
-    EXPECT_EQ(stored("\\Section", "Card 1"), "207 209 300");
-    EXPECT_STREQ(app.GetProfileString("", "Heading"), "(1) 0 150 (0) ");
-    EXPECT_STREQ(app.GetProfileString("Section", "Card 1"), "207 209 300");
-    EXPECT_STREQ(app.GetProfileString("Section", "Heading", "none"), "none");
-    EXPECT_EQ(app.GetProfileInt("", "Tab", 0), 2u);
-    EXPECT_EQ(app.GetProfileInt("", "Heading", 7), 7u);   // not a number value
-
-    EXPECT_TRUE(app.WriteProfileString("", "Heading", nullptr));   // removes it
-    EXPECT_STREQ(app.GetProfileString("", "Heading"), "");
-    AfxRegDeleteTree(HKEY_CURRENT_USER, "Software\\TessalyAfxTest");
 }

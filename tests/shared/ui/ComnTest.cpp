@@ -79,45 +79,40 @@ TEST(CComn, CategoryListEntriesOrderDataAndSelection)
 TEST(CPasswdDlg, ShowsTheTextsMasksAndReturnsWhatWasTypedOnOkOnly)
 {
     InitNvComnDLL();
-    const std::string title = Ansi(u8"パスワード入力");
-    const char hintText[] = "first line\r\nsecond line\r\nthird\r\nfourth\r\nfifth";
+    const char hint[] = "first line\r\nsecond line\r\nthird\r\nfourth\r\nfifth";
     CPasswdDlg dlg;
     dlg.m_strUserName = "Taro";
     dlg.m_strPassword = "given";
-    dlg.m_strHint = hintText;
-    std::string shown;
-    {
-        Script script({On(title, [&](HWND h) {
-            HWND password = ::GetDlgItem(h, 6007);
-            auto style = [h](int id) { return ::GetWindowLongA(::GetDlgItem(h, id), GWL_STYLE); };
-            shown = ItemText(h, 6006) + "|" + ItemText(h, 6007) + "|" + ItemText(h, 6008);
-            EXPECT_TRUE(style(6007) & ES_PASSWORD);
-            EXPECT_NE(::SendMessageA(password, EM_GETPASSWORDCHAR, 0, 0), 0);
-            EXPECT_EQ(::GetFocus(), password);
-            EXPECT_TRUE(style(6006) & style(6008) & ES_READONLY);
-            Click(h, IDOK);   // untouched: the caller's password comes back
-        })});
-        EXPECT_EQ(dlg.DoModal(), IDOK);
-        EXPECT_TRUE(script.Finished());
-    }
-    EXPECT_EQ(shown, std::string("Taro|given|") + hintText);
-    EXPECT_STREQ(dlg.m_strPassword, "given");
-    // Typed then: Cancel keeps the caller's password, OK returns what was typed,
-    // an empty one like any other; the user name is never read back.
+    dlg.m_strHint = hint;
+    // Untouched, OK returns the caller's password; typed, Cancel keeps it and
+    // OK returns what was typed, an empty one like any other. The user name
+    // is never read back.
     const struct {
         const char* typed;
         int button;
         const char* result;
-    } rows[] = {{"typed then cancelled", IDCANCEL, "given"}, {"typed", IDOK, "typed"}, {"", IDOK, ""}};
+    } rows[] = {{nullptr, IDOK, "given"}, {"typed then cancelled", IDCANCEL, "given"}, {"typed", IDOK, "typed"},
+                {"", IDOK, ""}};
     for (const auto& row : rows) {
-        Script script({On(title, [&row](HWND h) {
-            SetItemText(h, 6007, row.typed);
-            SetItemText(h, 6006, "not read back");
+        std::string shown;
+        Script script({On(Ansi(u8"パスワード入力"), [&](HWND h) {
+            auto style = [h](int id) { return ::GetWindowLongA(::GetDlgItem(h, id), GWL_STYLE); };
+            shown = ItemText(h, 6006) + "|" + ItemText(h, 6007) + "|" + ItemText(h, 6008);
+            EXPECT_TRUE(style(6007) & ES_PASSWORD);
+            EXPECT_NE(::SendDlgItemMessageA(h, 6007, EM_GETPASSWORDCHAR, 0, 0), 0);
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, 6007));
+            EXPECT_TRUE(style(6006) & style(6008) & ES_READONLY);
+            if (row.typed) {
+                SetItemText(h, 6007, row.typed);
+                SetItemText(h, 6006, "not read back");
+            }
             Click(h, row.button);
         })});
         EXPECT_EQ(dlg.DoModal(), row.button);
         EXPECT_TRUE(script.Finished());
+        EXPECT_EQ(shown, std::string("Taro|given|") + hint);
         EXPECT_STREQ(dlg.m_strPassword, row.result);
         EXPECT_STREQ(dlg.m_strUserName, "Taro");
+        dlg.m_strPassword = "given";
     }
 }

@@ -42,18 +42,18 @@ protected:
     // The headings in display order as "label:width".
     static std::string Shown(CListCtrlEx& list)
     {
-        int n = list.GetHeaderCtrl()->GetItemCount();
-        std::vector<int> order(static_cast<size_t>(n) + 1);
-        list.GetColumnOrderArray(order.data(), n);
+        HWND header = list.GetHeaderCtrl()->m_hWnd;
+        int n = Header_GetItemCount(header), order[4] = {};
+        Header_GetOrderArray(header, n, order);
         std::string out;
         for (int p = 0; p < n; ++p) {
             char text[32] = {};
-            LVCOLUMNA col = {};
-            col.mask = LVCF_TEXT;
-            col.pszText = text;
-            col.cchTextMax = sizeof text;
-            list.SendMessage(LVM_GETCOLUMNA, order[p], reinterpret_cast<LPARAM>(&col));
-            out += std::string(text) + ":" + std::to_string(list.GetColumnWidth(order[p])) + " ";
+            HDITEMA item = {};
+            item.mask = HDI_TEXT | HDI_WIDTH;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            Header_GetItem(header, order[p], &item);
+            out += std::string(text) + ":" + std::to_string(item.cxy) + " ";
         }
         return out;
     }
@@ -212,24 +212,6 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
     EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
 }
 
-namespace {
-
-// While the context menu is open: the hide entry's state, then close it.
-UINT g_hideState = 0xFFFF;
-
-void CALLBACK ReadMenu(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND hMenuWnd = ::FindWindowA("#32768", nullptr);
-    if (!hMenuWnd)
-        return;
-    if (HMENU hMenu = reinterpret_cast<HMENU>(::SendMessageA(hMenuWnd, MN_GETHMENU, 0, 0)))
-        g_hideState = ::GetMenuState(hMenu, 6012, MF_BYCOMMAND);
-    ::KillTimer(nullptr, id);
-    ::EndMenu();
-}
-
-} // namespace
-
 TEST_F(ListFixture, ContextMenuGraysHidingOnTheFirstHeadingAndRemembersTheColumn)
 {
     CListCtrlEx list;
@@ -240,17 +222,25 @@ TEST_F(ListFixture, ContextMenuGraysHidingOnTheFirstHeadingAndRemembersTheColumn
     ASSERT_EQ(list.RemoveColumn(1), 1);   // C2 is now the second heading
     CWnd owner;
     owner.Attach(m_hParent);
-    // The menu texts are string numbers; these two are the library's.
     for (int item : {0, 1}) {
         CRect r;
         list.GetHeaderCtrl()->GetItemRect(item, &r);
         POINT pt = {r.left + 5, r.top + 3};
         ::ClientToScreen(list.GetHeaderCtrl()->m_hWnd, &pt);
-        g_hideState = 0xFFFF;
-        ::SetTimer(nullptr, 0, 50, ReadMenu);
+        // While the menu is open: the hide entry's state, then close it.
+        UINT hideState = 0xFFFF;
+        Script script({[&hideState](HWND) {
+            HWND menu = ::FindWindowA("#32768", nullptr);
+            if (!menu)
+                return false;
+            hideState = ::GetMenuState(reinterpret_cast<HMENU>(::SendMessageA(menu, MN_GETHMENU, 0, 0)), 6012,
+                                       MF_BYCOMMAND);
+            return ::EndMenu() != FALSE;
+        }});
+        // The menu texts are string numbers; these two are the library's.
         list.DoContextMenu(CPoint(pt.x, pt.y), 6011, 6012, &owner);
-        ASSERT_NE(g_hideState, 0xFFFFu);
-        EXPECT_EQ((g_hideState & MF_GRAYED) != 0, item == 0);
+        ASSERT_NE(hideState, 0xFFFFu);
+        EXPECT_EQ((hideState & MF_GRAYED) != 0, item == 0);
         EXPECT_EQ(list.GetLastSelectedColumn(), item ? 2 : 0);   // by id, not by position
     }
     owner.Detach();
