@@ -1,5 +1,5 @@
 // The framework's user-interface layer, in-process: a real modal dialog from
-// a resource template, driven by the private message it posts to itself.
+// a resource template and subclassed windows, driven as a user would.
 #include "afx/afxcmn.h"
 
 #include "AfxWinTestRes.h"
@@ -7,15 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 
-using uitest::Click;
+using namespace uitest;
 
 namespace {
-
-const UINT WM_TEST_START = WM_USER + 7;
 
 class CTestDlg : public CDialog {
 public:
@@ -25,8 +22,6 @@ public:
     int m_nNumber = 0;
     CEdit m_wndText;
     CProgressCtrl m_wndBar;
-    bool m_bVisibleAtStart = false;
-    std::function<void(CTestDlg&)> m_onStart;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override
@@ -37,29 +32,7 @@ protected:
         DDX_Text(pDX, IDC_TEXT, m_strText);
         DDX_Text(pDX, IDC_NUMBER, m_nNumber);
     }
-
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        PostMessage(WM_TEST_START);
-        return TRUE;
-    }
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message != WM_TEST_START)
-            return CDialog::WindowProc(message, wParam, lParam);
-        m_bVisibleAtStart = IsWindowVisible() != FALSE;
-        if (m_onStart)
-            m_onStart(*this);
-        return 0;
-    }
 };
-
-void Press(CWnd& wnd, int id)
-{
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-}
 
 } // namespace
 
@@ -70,38 +43,38 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     dlg.m_nNumber = 42;
     HWND hWndDlg = nullptr, hWndText = nullptr;
     std::string shown;
-    dlg.m_onStart = [&](CTestDlg& d) {
-        hWndDlg = d.m_hWnd;
-        hWndText = d.m_wndText.m_hWnd;
-        CString text, number;
-        d.GetDlgItemText(IDC_TEXT, text);
-        d.GetDlgItemText(IDC_NUMBER, number);
+    Script script({On("afxwin test", [&](HWND h) {
+        hWndDlg = dlg.m_hWnd;
+        hWndText = dlg.m_wndText.m_hWnd;
         int low = -1, high = -1;
-        d.m_wndBar.SetRange32(0, 2);
-        d.m_wndBar.SetStep(1);
-        d.m_wndBar.StepIt();
-        d.m_wndBar.GetRange(low, high);
-        shown = std::string(text) + " " + std::string(number) + " " + std::to_string(low) + ".." + std::to_string(high)
-            + " at " + std::to_string(d.m_wndBar.GetPos());
-        d.SetDlgItemText(IDC_TEXT, "changed");
-        d.SetDlgItemText(IDC_NUMBER, " -17 ");
-        Press(d, IDOK);
-    };
+        dlg.m_wndBar.SetRange32(0, 2);
+        dlg.m_wndBar.SetStep(1);
+        dlg.m_wndBar.StepIt();
+        dlg.m_wndBar.GetRange(low, high);
+        shown = ItemText(h, IDC_TEXT) + " " + ItemText(h, IDC_NUMBER) + " " + std::to_string(low) + ".."
+            + std::to_string(high) + " at " + std::to_string(dlg.m_wndBar.GetPos());
+        SetItemText(h, IDC_TEXT, "changed");
+        SetItemText(h, IDC_NUMBER, " -17 ");
+        Click(h, IDOK);
+    })});
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_TRUE(dlg.m_bVisibleAtStart);   // posted work runs with the dialog on screen
+    EXPECT_TRUE(script.Finished());
+    ASSERT_NE(hWndText, nullptr);
     EXPECT_EQ(shown, "\x95\x5C\x8E\xA6 42 0..2 at 1");
     EXPECT_STREQ(dlg.m_strText, "changed");
     EXPECT_EQ(dlg.m_nNumber, -17);
 
     // The dialog and its subclassed control are unbound once destroyed.
-    ASSERT_NE(hWndText, nullptr);
     ASSERT_EQ(dlg.m_hWnd, nullptr);
     ASSERT_EQ(dlg.m_wndText.m_hWnd, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndDlg), nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndText), nullptr);
 
     // The same object runs again; Cancel takes nothing back.
-    dlg.m_onStart = [](CTestDlg& d) { Press(d, IDCANCEL); };
+    Script again({On("afxwin test", [](HWND h) {
+        SetItemText(h, IDC_TEXT, "not taken");
+        Click(h, IDCANCEL);
+    })});
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_STREQ(dlg.m_strText, "changed");
 }
@@ -110,14 +83,13 @@ TEST(CDialog, RefusedValueKeepsTheDialogOpenAndAMissingTemplateFails)
 {
     CTestDlg dlg;
     dlg.m_nNumber = 5;
-    dlg.m_onStart = [](CTestDlg& d) {
-        d.SetDlgItemText(IDC_TEXT, "kept out");
-        d.SetDlgItemText(IDC_NUMBER, "12x");
-        Click(d.m_hWnd, IDOK);
-    };
     std::string boxText;
-    uitest::Script script({uitest::AnswerBox(&boxText, nullptr),
-                           uitest::On("afxwin test", [](HWND h) { Click(h, IDCANCEL); })});
+    Script script({On("afxwin test", [](HWND h) {
+                       SetItemText(h, IDC_TEXT, "kept out");
+                       SetItemText(h, IDC_NUMBER, "12x");
+                       Click(h, IDOK);
+                   }),
+                   AnswerBox(&boxText, nullptr), On("afxwin test", [](HWND h) { Click(h, IDCANCEL); })});
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_TRUE(script.Finished());
     EXPECT_EQ(boxText, "Enter an integer.");
@@ -184,7 +156,7 @@ TEST(CWnd, SubclassRoutesMessagesToHandlersAndRestoresTheProcedure)
         EXPECT_EQ(wnd.m_nFocus, 1);
         std::string boxText;
         {
-            uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
+            Script box({AnswerBox(&boxText, nullptr)});
             wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
         }
         EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");

@@ -162,38 +162,33 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
 
     // Logs the items as "label+" (checked) or "label-", the selection "*".
     std::vector<std::string> log;
-    auto logItems = [&log](HWND h) {
-        HWND lv = ::GetDlgItem(h, 6002);
+    auto logItems = [&log](HWND lv) {
         std::string out;
         for (int i = 0; i < ListView_GetItemCount(lv); ++i) {
             char text[32] = {};
             ListView_GetItemText(lv, i, 0, text, sizeof text);
-            UINT state = ListView_GetItemState(lv, i, LVIS_STATEIMAGEMASK | LVIS_SELECTED);
-            out += std::string(text) + ((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? "+" : "-")
-                + ((state & LVIS_SELECTED) ? "* " : " ");
+            out += std::string(text) + (ListView_GetCheckState(lv, i) ? "+" : "-")
+                + (ListView_GetItemState(lv, i, LVIS_SELECTED) ? "* " : " ");
         }
         log.push_back(out);
-    };
-    auto check = [](HWND h, int i, bool on) {
-        ListView_SetItemState(::GetDlgItem(h, 6002), i, INDEXTOSTATEIMAGEMASK(on ? 2 : 1), LVIS_STATEIMAGEMASK);
     };
     const std::string title = Ansi(u8"列の表示");
     Script script({
         On(title, [&](HWND h) {
-            logItems(h);
-            check(h, 0, false);   // column 0: set again at once
-            logItems(h);
-            Click(h, 6003);       // Up on the first: to the bottom
+            logItems(::GetDlgItem(h, 6002));
+            ListView_SetCheckState(::GetDlgItem(h, 6002), 0, FALSE);   // column 0: set again at once
+            logItems(::GetDlgItem(h, 6002));
+            Click(h, 6003);   // Up on the first: to the bottom
         }),
         On(title, [&](HWND h) {
-            logItems(h);
-            Click(h, 6004);       // Down on the last: to the top
+            logItems(::GetDlgItem(h, 6002));
+            Click(h, 6004);   // Down on the last: to the top
         }),
         On(title, [&](HWND h) {
-            logItems(h);
-            check(h, 1, false);   // hide C1
-            check(h, 2, true);    // show C2
-            Click(h, 6004);       // C0 down one: C1 C0 C2
+            logItems(::GetDlgItem(h, 6002));
+            ListView_SetCheckState(::GetDlgItem(h, 6002), 1, FALSE);   // hide C1
+            ListView_SetCheckState(::GetDlgItem(h, 6002), 2, TRUE);    // show C2
+            Click(h, 6004);   // C0 down one: C1 C0 C2
         }),
         On(title, [](HWND h) { Click(h, IDOK); }),
     });
@@ -204,8 +199,8 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
     EXPECT_EQ(Records(list), "0+ 2+ 1- ");
 
     // Cancel changes nothing.
-    Script cancel({On(title, [&](HWND h) {
-        check(h, 1, false);
+    Script cancel({On(title, [](HWND h) {
+        ListView_SetCheckState(::GetDlgItem(h, 6002), 1, FALSE);
         Click(h, IDCANCEL);
     })});
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);

@@ -141,19 +141,15 @@ void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD)
     Script* s = g_pScript;
     if (!s || s->m_inStep)
         return;
-    if (s->m_next >= s->m_steps.size() || s->m_timedOut) {
-        // Anything still open after the script is left to the user: close
-        // it, so that a failing test ends instead of waiting.
-        if (::GetTickCount() - s->m_stepStart > kStepTimeoutMs)
-            ::EnumThreadWindows(::GetCurrentThreadId(), CloseAll, 0);
-        return;
-    }
+    // A step that waits too long, or anything still open after the script,
+    // is closed, so that a failing test ends instead of waiting.
     if (::GetTickCount() - s->m_stepStart > kStepTimeoutMs) {
-        s->m_timedOut = true;
-        s->m_stepStart = ::GetTickCount() - kStepTimeoutMs;
+        s->m_timedOut = s->m_timedOut || s->m_next < s->m_steps.size();
         ::EnumThreadWindows(::GetCurrentThreadId(), CloseAll, 0);
         return;
     }
+    if (s->m_next >= s->m_steps.size() || s->m_timedOut)
+        return;
     s->m_inStep = true;
     HWND top = TopDialog();
     // UITEST_TRACE=1 shows what each step waits for, when a script stalls.
