@@ -43,7 +43,7 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     dlg.m_nNumber = 42;
     HWND hWndDlg = nullptr, hWndText = nullptr;
     std::string shown;
-    Script script({On("afxwin test", [&](HWND h) {
+    const Step step = On("afxwin test", [&](HWND h) {
         hWndDlg = dlg.m_hWnd;
         hWndText = dlg.m_wndText.m_hWnd;
         int low = -1, high = -1;
@@ -56,9 +56,8 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
         SetItemText(h, IDC_TEXT, "changed");
         SetItemText(h, IDC_NUMBER, " -17 ");
         Click(h, IDOK);
-    })});
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_TRUE(script.Finished());
+    });
+    EXPECT_EQ(RunModal(dlg, {step}), IDOK);
     ASSERT_NE(hWndText, nullptr);
     EXPECT_EQ(shown, "\x95\x5C\x8E\xA6 42 0..2 at 1");
     EXPECT_STREQ(dlg.m_strText, "changed");
@@ -71,11 +70,11 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndText), nullptr);
 
     // The same object runs again; Cancel takes nothing back.
-    Script again({On("afxwin test", [](HWND h) {
-        SetItemText(h, IDC_TEXT, "not taken");
-        Click(h, IDCANCEL);
-    })});
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(RunModal(dlg, {On("afxwin test", [](HWND h) {
+                  SetItemText(h, IDC_TEXT, "not taken");
+                  Click(h, IDCANCEL);
+              })}),
+              IDCANCEL);
     EXPECT_STREQ(dlg.m_strText, "changed");
 }
 
@@ -84,14 +83,13 @@ TEST(CDialog, RefusedValueKeepsTheDialogOpenAndAMissingTemplateFails)
     CTestDlg dlg;
     dlg.m_nNumber = 5;
     std::string boxText;
-    Script script({On("afxwin test", [](HWND h) {
-                       SetItemText(h, IDC_TEXT, "kept out");
-                       SetItemText(h, IDC_NUMBER, "12x");
-                       Click(h, IDOK);
-                   }),
-                   AnswerBox(&boxText, nullptr), On("afxwin test", [](HWND h) { Click(h, IDCANCEL); })});
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_TRUE(script.Finished());
+    const Step refused = On("afxwin test", [](HWND h) {
+        SetItemText(h, IDC_TEXT, "kept out");
+        SetItemText(h, IDC_NUMBER, "12x");
+        Click(h, IDOK);
+    });
+    const Step cancel = On("afxwin test", [](HWND h) { Click(h, IDCANCEL); });
+    EXPECT_EQ(RunModal(dlg, {refused, AnswerBox(&boxText, nullptr), cancel}), IDCANCEL);
     EXPECT_EQ(boxText, "Enter an integer.");
     EXPECT_EQ(dlg.m_nNumber, 5);
     // The text came before the number; a refused exchange may leave it set,

@@ -95,7 +95,7 @@ TEST(CPasswdDlg, ShowsTheTextsMasksAndReturnsWhatWasTypedOnOkOnly)
                 {"", IDOK, ""}};
     for (const auto& row : rows) {
         std::string shown;
-        Script script({On(Ansi(u8"パスワード入力"), [&](HWND h) {
+        const Step step = On(Ansi(u8"パスワード入力"), [&](HWND h) {
             auto style = [h](int id) { return ::GetWindowLongA(::GetDlgItem(h, id), GWL_STYLE); };
             shown = ItemText(h, 6006) + "|" + ItemText(h, 6007) + "|" + ItemText(h, 6008);
             EXPECT_TRUE(style(6007) & ES_PASSWORD);
@@ -107,9 +107,8 @@ TEST(CPasswdDlg, ShowsTheTextsMasksAndReturnsWhatWasTypedOnOkOnly)
                 SetItemText(h, 6006, "not read back");
             }
             Click(h, row.button);
-        })});
-        EXPECT_EQ(dlg.DoModal(), row.button);
-        EXPECT_TRUE(script.Finished());
+        });
+        EXPECT_EQ(RunModal(dlg, {step}), row.button);
         EXPECT_EQ(shown, std::string("Taro|given|") + hint);
         EXPECT_STREQ(dlg.m_strPassword, row.result);
         EXPECT_STREQ(dlg.m_strUserName, "Taro");

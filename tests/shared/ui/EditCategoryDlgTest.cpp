@@ -99,9 +99,7 @@ protected:
     INT_PTR Run(CEditCategoryDlg& dlg, std::vector<Step> steps)
     {
         dlg.SetTable(&m_table);
-        Script script(std::move(steps));
-        INT_PTR result = dlg.DoModal();
-        EXPECT_TRUE(script.Finished()) << script.StepsDone();
+        INT_PTR result = RunModal(dlg, std::move(steps));
         EXPECT_NE(CComn::SyncOK(), 0);
         return result;
     }

@@ -173,7 +173,7 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
         log.push_back(out);
     };
     const std::string title = Ansi(u8"列の表示");
-    Script script({
+    EXPECT_EQ(RunModal(dlg, {
         On(title, [&](HWND h) {
             logItems(::GetDlgItem(h, 6002));
             ListView_SetCheckState(::GetDlgItem(h, 6002), 0, FALSE);   // column 0: set again at once
@@ -191,19 +191,17 @@ TEST_F(ListFixture, ChooserKeepsColumnZeroWrapsAndApplies)
             Click(h, 6004);   // C0 down one: C1 C0 C2
         }),
         On(title, [](HWND h) { Click(h, IDOK); }),
-    });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_TRUE(script.Finished());
+    }), IDOK);
     EXPECT_EQ(log, (std::vector<std::string>{"C0+* C1+ C2- ", "C0+* C1+ C2- ", "C1+ C2- C0+* ", "C0+* C1+ C2- "}));
     EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
     EXPECT_EQ(Records(list), "0+ 2+ 1- ");
 
     // Cancel changes nothing.
-    Script cancel({On(title, [](HWND h) {
-        ListView_SetCheckState(::GetDlgItem(h, 6002), 1, FALSE);
-        Click(h, IDCANCEL);
-    })});
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(RunModal(dlg, {On(title, [](HWND h) {
+                  ListView_SetCheckState(::GetDlgItem(h, 6002), 1, FALSE);
+                  Click(h, IDCANCEL);
+              })}),
+              IDCANCEL);
     EXPECT_EQ(Shown(list), "C0:150 C2:100 ");
 }
 

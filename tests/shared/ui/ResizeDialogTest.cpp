@@ -96,13 +96,12 @@ protected:
         CTestResizeDlg dlg;
         dlg.m_bLoad = true;
         CRect left;
-        Script script({On("ResizeTest", [](HWND) {}),   // the posted moves run after initialization
-                       On("ResizeTest", [&](HWND h) {
-                           left = ItemRect(h, kLeft);
-                           Click(h, IDCANCEL);
-                       })});
-        dlg.DoModal();
-        EXPECT_TRUE(script.Finished());
+        EXPECT_EQ(RunModal(dlg, {On("ResizeTest", [](HWND) {}),   // the posted moves run after initialization
+                                 On("ResizeTest", [&](HWND h) {
+                                     left = ItemRect(h, kLeft);
+                                     Click(h, IDCANCEL);
+                                 })}),
+                  IDCANCEL);
         return left;
     }
 
@@ -114,7 +113,7 @@ protected:
 TEST_F(ResizeFixture, ControlsFollowTheSizeWithinMinimumsMarginsAndGaps)
 {
     CTestResizeDlg dlg;
-    Script script({On("ResizeTest", [](HWND h) {
+    EXPECT_EQ(RunModal(dlg, {On("ResizeTest", [](HWND h) {
         CRect c0;
         ::GetClientRect(h, &c0);
         const CRect l0 = ItemRect(h, kLeft), r0 = ItemRect(h, kRight), b0 = ItemRect(h, kButton);
@@ -131,22 +130,21 @@ TEST_F(ResizeFixture, ControlsFollowTheSizeWithinMinimumsMarginsAndGaps)
         // edge past the margin, so the margin wins; the panes' bottoms follow.
         const CRect small = SetClientSize(h, r0.left + 60, c0.Height() - 40);
         EXPECT_LT(small.right, r0.left + 100 + 16);
-        EXPECT_EQ(ItemRect(h, kRight), CRect(r0.left, r0.top, small.right - 16, small.bottom - (c0.bottom - r0.bottom)));
+        EXPECT_EQ(ItemRect(h, kRight),
+                  CRect(r0.left, r0.top, small.right - 16, small.bottom - (c0.bottom - r0.bottom)));
         EXPECT_EQ(ItemRect(h, kLeft), CRect(l0.left, l0.top, l0.right, small.bottom - (c0.bottom - l0.bottom)));
         CRect b = b0;
         b.OffsetRect(small.right - c0.right, small.bottom - c0.bottom);
         EXPECT_EQ(ItemRect(h, kButton), b);
         Click(h, IDCANCEL);
-    })});
-    dlg.DoModal();
-    EXPECT_TRUE(script.Finished());
+    })}), IDCANCEL);
 }
 
 TEST_F(ResizeFixture, DraggingTheSplitterKeepsMinimumWidthsAndIsSavedAndRestored)
 {
     CTestResizeDlg dlg;
     CRect left0, right0, afterFar, afterBack, noCursor;
-    Script script({
+    ASSERT_EQ(RunModal(dlg, {
         On("ResizeTest", [&](HWND h) {
             left0 = ItemRect(h, kLeft);
             right0 = ItemRect(h, kRight);
@@ -166,9 +164,7 @@ TEST_F(ResizeFixture, DraggingTheSplitterKeepsMinimumWidthsAndIsSavedAndRestored
             noCursor = ItemRect(h, kLeft);
             Click(h, IDCANCEL);
         }),
-    });
-    dlg.DoModal();
-    ASSERT_TRUE(script.Finished());
+    }), IDCANCEL);
     ASSERT_GT(left0.Width(), 100);
     EXPECT_EQ(afterFar.Width(), 100);
     EXPECT_EQ(afterBack.Width(), 140);

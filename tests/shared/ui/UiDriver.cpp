@@ -136,6 +136,13 @@ Script::~Script()
     g_pScript = nullptr;
 }
 
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps)
+{
+    Script script(std::move(steps));
+    INT_PTR result = dlg.DoModal();
+    return script.Finished() ? result : -2;
+}
+
 void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD)
 {
     Script* s = g_pScript;

@@ -58,4 +58,8 @@ private:
     UINT_PTR m_timer = 0;
 };
 
+// Runs the dialog modally under a script of the steps: its result, or -2
+// when a step did not run.
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps);
+
 } // namespace uitest
