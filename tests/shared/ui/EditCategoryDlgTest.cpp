@@ -64,9 +64,7 @@ protected:
             }
             m_log.push_back(entries + (CComn::SyncOK() ? " (sync allowed while open)" : ""));
             if (select)
-                ::SendMessageA(list, LB_SETCURSEL,
-                               ::SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                              reinterpret_cast<LPARAM>(select)), 0);
+                ::SendMessageA(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(select));
             Click(h, button);
         });
     }
