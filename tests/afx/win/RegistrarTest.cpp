@@ -26,27 +26,15 @@ std::string Read(const std::string& key, const char* name = nullptr)
     return type == REG_DWORD ? "#" + std::to_string(*reinterpret_cast<DWORD*>(buf)) : buf;
 }
 
-const char kScript[] =
-    "HKCU\n"
-    "{\n"
-    "  NoRemove Software\n"
-    "  {\n"
-    "    NoRemove TessalyRegistrarTest\n"
-    "    {\n"
-    "      val Kept = s 'ours'\n"
-    "      Plain.Key.1 = s 'It''s %NAME%'\n"
-    "      {\n"
-    "        Count = d '42'\n"
-    "        val Mask = d '0x20191'\n"
-    "        val Path = s '%MODULE%\\x 100%%'\n"
-    "      }\n"
-    "      ForceRemove {0A1B2C3D-0000-0000-0000-000000000001} = s 'Forced'\n"
-    "      {\n"
-    "        'Quoted Name'\n"
-    "      }\n"
-    "    }\n"
-    "  }\n"
-    "}\n";
+// Newlines and blanks alike separate the script's words.
+const char kScript[] = R"(HKCU { NoRemove Software { NoRemove TessalyRegistrarTest {
+    val Kept = s 'ours'
+    Plain.Key.1 = s 'It''s %NAME%' { Count = d '42'  val Mask = d '0x20191'  val Path = s '%MODULE%\x 100%%' }
+    ForceRemove {0A1B2C3D-0000-0000-0000-000000000001} = s 'Forced'
+    {
+        'Quoted Name'
+    }
+} } })";
 
 HRESULT Apply(const char* script, BOOL bRegister)
 {
