@@ -29,18 +29,17 @@ TEST(CComn, CategoryListEntriesOrderDataAndSelection)
     CComboBox box;   // sorted, as the extension's category box
     ASSERT_TRUE(box.Attach(::CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL,
                                              0, 0, 150, 200, hParent, nullptr, nullptr, nullptr)));
-    CCategoryMgr mgr, unfiledOnly;
+    CCategoryMgr mgr;
     for (const char* name : {"Unfiled", "Work", "Bank", "Home"}) {   // Unfiled is index 0, never listed by name
         CCategory c;
         ASSERT_EQ(mgr.Add(&c), CatErrNone);
         CString s(name);
         mgr.Rename(static_cast<int>(c.GetIndex()), s);
     }
-    CCategory first;
-    ASSERT_EQ(unfiledOnly.Add(&first), CatErrNone);
     const std::string all = Ansi(u8"すべて=-1 "), unfiled = Ansi(u8"未分類=0 "), edit = Ansi(u8"カテゴリの編集...=-2 ");
     // Names sorted by the box; All first; Unfiled and the command last. An
-    // index that names nothing selects Unfiled, -1 All, -2 the command.
+    // index that names nothing (one deleted, say) selects Unfiled, -1 All,
+    // -2 the command.
     const struct {
         CCategoryMgr* mgr;
         long index;
@@ -53,7 +52,6 @@ TEST(CComn, CategoryListEntriesOrderDataAndSelection)
         {&mgr, -1, 1, "*" + all + "Bank=2 Home=3 Work=1 " + unfiled + edit},
         {&mgr, -2, 1, all + "Bank=2 Home=3 Work=1 " + unfiled + "*" + edit},
         {&mgr, 9, 1, all + "Bank=2 Home=3 Work=1 *" + unfiled + edit},
-        {&unfiledOnly, 0, 1, all + "*" + unfiled + edit},
     };
     for (const auto& row : rows) {
         box.AddString("left over");
@@ -67,11 +65,6 @@ TEST(CComn, CategoryListEntriesOrderDataAndSelection)
         }
         EXPECT_EQ(entries, row.entries) << row.index;
     }
-    // A deleted category's index selects Unfiled.
-    mgr.Delete(3);
-    CComn::SetupCategoryList(&box, &mgr, 3, 1);
-    EXPECT_EQ(box.GetItemData(box.GetCurSel()), 0u);
-    EXPECT_EQ(box.GetCount(), 5);
     box.Detach();
     ::DestroyWindow(hParent);
 }
