@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 extern "C" __declspec(dllimport) void InitNvComnDLL(void);
 
 using namespace NorvaneCommon;
@@ -161,7 +159,6 @@ TEST_F(EditorTest, RefusedAndCancelledEditsChangeNothing)
     ASSERT_EQ(m_log.size(), 3u);
     EXPECT_EQ(m_log[1], Ansi(u8"カテゴリーは最大 15 種類まで設定できます。 / ") + kNew);
     EXPECT_EQ(m_log[2], m_log[0]);
-    EXPECT_EQ(std::count(m_log[0].begin(), m_log[0].end(), '='), 15) << m_log[0];
     EXPECT_EQ(m_table.GetCategoryManager()->GetCount(), 16);
 }
 
