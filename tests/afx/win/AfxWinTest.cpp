@@ -1,5 +1,5 @@
 // The framework's user-interface layer, in-process: a real modal dialog from
-// a resource template, driven by the private message it posts to itself.
+// a resource template and subclassed windows, driven as a user would.
 #include "afx/afxcmn.h"
 
 #include "AfxWinTestRes.h"
@@ -7,13 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 
-namespace {
+using namespace uitest;
 
-const UINT WM_TEST_START = WM_USER + 7;
+namespace {
 
 class CTestDlg : public CDialog {
 public:
@@ -23,9 +22,6 @@ public:
     int m_nNumber = 0;
     CEdit m_wndText;
     CProgressCtrl m_wndBar;
-    bool m_bVisibleAtStart = false;
-    int m_nOK = 0;
-    std::function<void(CTestDlg&)> m_onStart;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override
@@ -36,36 +32,7 @@ protected:
         DDX_Text(pDX, IDC_TEXT, m_strText);
         DDX_Text(pDX, IDC_NUMBER, m_nNumber);
     }
-
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        PostMessage(WM_TEST_START);
-        return TRUE;
-    }
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_TEST_START) {
-            m_bVisibleAtStart = IsWindowVisible() != FALSE;
-            if (m_onStart)
-                m_onStart(*this);
-            return 0;
-        }
-        return CDialog::WindowProc(message, wParam, lParam);
-    }
-
-    void OnOK() override
-    {
-        ++m_nOK;
-        CDialog::OnOK();
-    }
 };
-
-void Press(CWnd& wnd, int id)
-{
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-}
 
 } // namespace
 
@@ -75,183 +42,80 @@ TEST(CDialog, ExchangesDataBothWaysAndUnbindsAtTheEnd)
     dlg.m_strText = "\x95\x5C\x8E\xA6";   // Shift-JIS, with a trail byte of 0x5C
     dlg.m_nNumber = 42;
     HWND hWndDlg = nullptr, hWndText = nullptr;
-    CString shownText, shownNumber;
-    int low = -1, high = -1, pos = -1;
-    dlg.m_onStart = [&](CTestDlg& d) {
-        hWndDlg = d.m_hWnd;
-        hWndText = d.m_wndText.m_hWnd;
-        d.GetDlgItemText(IDC_TEXT, shownText);
-        d.GetDlgItemText(IDC_NUMBER, shownNumber);
-        d.m_wndBar.SetRange32(0, 2);
-        d.m_wndBar.SetStep(1);
-        d.m_wndBar.StepIt();
-        d.m_wndBar.GetRange(low, high);
-        pos = d.m_wndBar.GetPos();
-        d.SetDlgItemText(IDC_TEXT, "changed");
-        d.SetDlgItemText(IDC_NUMBER, " -17 ");
-        Press(d, IDOK);
-    };
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_TRUE(dlg.m_bVisibleAtStart);   // posted work runs with the dialog on screen
-    EXPECT_STREQ(shownText, "\x95\x5C\x8E\xA6");
-    EXPECT_STREQ(shownNumber, "42");
-    EXPECT_EQ(low, 0);
-    EXPECT_EQ(high, 2);
-    EXPECT_EQ(pos, 1);
-    EXPECT_EQ(dlg.m_nOK, 1);
+    std::string shown;
+    const Step step = On("afxwin test", [&](HWND h) {
+        hWndDlg = dlg.m_hWnd;
+        hWndText = dlg.m_wndText.m_hWnd;
+        int low = -1, high = -1;
+        dlg.m_wndBar.SetRange32(0, 2);
+        dlg.m_wndBar.SetStep(1);
+        dlg.m_wndBar.StepIt();
+        dlg.m_wndBar.GetRange(low, high);
+        shown = ItemText(h, IDC_TEXT) + " " + ItemText(h, IDC_NUMBER) + " " + std::to_string(low) + ".."
+            + std::to_string(high) + " at " + std::to_string(dlg.m_wndBar.GetPos());
+        SetItemText(h, IDC_TEXT, "changed");
+        SetItemText(h, IDC_NUMBER, " -17 ");
+        Click(h, IDOK);
+    });
+    EXPECT_EQ(RunModal(dlg, {step}), IDOK);
+    ASSERT_NE(hWndText, nullptr);
+    EXPECT_EQ(shown, "\x95\x5C\x8E\xA6 42 0..2 at 1");
     EXPECT_STREQ(dlg.m_strText, "changed");
     EXPECT_EQ(dlg.m_nNumber, -17);
 
     // The dialog and its subclassed control are unbound once destroyed.
-    ASSERT_NE(hWndDlg, nullptr);
-    ASSERT_NE(hWndText, nullptr);
-    EXPECT_EQ(dlg.m_hWnd, nullptr);
-    EXPECT_EQ(dlg.m_wndText.m_hWnd, nullptr);
+    ASSERT_EQ(dlg.m_hWnd, nullptr);
+    ASSERT_EQ(dlg.m_wndText.m_hWnd, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndDlg), nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWndText), nullptr);
 
-    // The same object runs again.
-    dlg.m_onStart = [](CTestDlg& d) { Press(d, IDCANCEL); };
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_STREQ(dlg.m_strText, "changed");   // Cancel takes nothing back
+    // The same object runs again; Cancel takes nothing back.
+    EXPECT_EQ(RunModal(dlg, {On("afxwin test", [](HWND h) {
+                  SetItemText(h, IDC_TEXT, "not taken");
+                  Click(h, IDCANCEL);
+              })}),
+              IDCANCEL);
+    EXPECT_STREQ(dlg.m_strText, "changed");
 }
 
-TEST(CDialog, RefusedValueKeepsTheDialogOpen)
+TEST(CDialog, RefusedValueKeepsTheDialogOpenAndAMissingTemplateFails)
 {
     CTestDlg dlg;
     dlg.m_nNumber = 5;
     std::string boxText;
-    uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
-    bool stillOpen = false;
-    dlg.m_onStart = [&](CTestDlg& d) {
-        d.SetDlgItemText(IDC_TEXT, "kept out");
-        d.SetDlgItemText(IDC_NUMBER, "12x");
-        Press(d, IDOK);
-        stillOpen = ::IsWindow(d.m_hWnd) && d.m_hWnd != nullptr;
-        Press(d, IDCANCEL);
-    };
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_TRUE(stillOpen);
+    const Step refused = On("afxwin test", [](HWND h) {
+        SetItemText(h, IDC_TEXT, "kept out");
+        SetItemText(h, IDC_NUMBER, "12x");
+        Click(h, IDOK);
+    });
+    const Step cancel = On("afxwin test", [](HWND h) { Click(h, IDCANCEL); });
+    EXPECT_EQ(RunModal(dlg, {refused, AnswerBox(&boxText, nullptr), cancel}), IDCANCEL);
     EXPECT_EQ(boxText, "Enter an integer.");
     EXPECT_EQ(dlg.m_nNumber, 5);
     // The text came before the number; a refused exchange may leave it set,
     // as the framework always has.
     EXPECT_STREQ(dlg.m_strText, "kept out");
-}
 
-TEST(CDialog, MissingTemplateFails)
-{
-    CDialog dlg(999u);
-    EXPECT_EQ(dlg.DoModal(), -1);
-    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    CDialog missing(999u);
+    EXPECT_EQ(missing.DoModal(), -1);
+    EXPECT_EQ(missing.m_hWnd, nullptr);
 }
 
 namespace {
 
-class CCountingEdit : public CEdit {
+// Counts what reaches it, records a click, and fails on a mouse move.
+class CProbe : public CEdit {
 public:
-    int m_nSetText = 0;
+    int m_nSetText = 0, m_nFocus = 0;
+    UINT m_nFlags = 0;
+    CPoint m_down{-1, -1};
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_SETTEXT)
-            ++m_nSetText;
+        m_nSetText += message == WM_SETTEXT;
         return CEdit::WindowProc(message, wParam, lParam);
     }
-};
-
-} // namespace
-
-TEST(CWnd, SubclassRoutesMessagesAndRestoresTheProcedure)
-{
-    HWND hWnd = CreateWindowExA(0, "EDIT", "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hWnd, nullptr);
-    LONG_PTR original = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
-    {
-        CCountingEdit edit;
-        ASSERT_TRUE(edit.SubclassWindow(hWnd));
-        EXPECT_EQ(CWnd::FromHandle(hWnd), &edit);
-        CCountingEdit other;
-        EXPECT_FALSE(other.SubclassWindow(hWnd));   // one owner per handle
-        EXPECT_FALSE(other.Attach(hWnd));
-        edit.SetWindowText("abc");
-        EXPECT_EQ(edit.m_nSetText, 1);
-        CString text;
-        edit.GetWindowText(text);
-        EXPECT_STREQ(text, "abc");   // the control's own procedure still ran
-        EXPECT_EQ(edit.UnsubclassWindow(), hWnd);
-        EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
-        ::SetWindowTextA(hWnd, "def");
-        EXPECT_EQ(edit.m_nSetText, 1);
-
-        // An object that dies first leaves the window as it found it.
-        ASSERT_TRUE(edit.SubclassWindow(hWnd));
-    }
-    EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-
-    // A window destroyed while subclassed unbinds its object.
-    CCountingEdit edit;
-    ASSERT_TRUE(edit.SubclassWindow(hWnd));
-    DestroyWindow(hWnd);
-    EXPECT_EQ(edit.m_hWnd, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-}
-
-TEST(Resources, StringsInTheAnsiCodePage)
-{
-    CString s;
-    EXPECT_TRUE(s.LoadString(IDS_JAPANESE));
-    EXPECT_STREQ(s, "\x95\x5C\x8E\xA6");
-    EXPECT_TRUE(s.LoadString(IDS_LAST_OF_BLOCK));
-    EXPECT_STREQ(s, "fifteen");
-    EXPECT_TRUE(s.LoadString(IDS_FIRST_OF_BLOCK));
-    EXPECT_STREQ(s, "sixteen");
-    s = "old";
-    EXPECT_FALSE(s.LoadString(IDS_EMPTY));
-    EXPECT_TRUE(s.IsEmpty());
-    s = "old";
-    EXPECT_FALSE(s.LoadString(IDS_MISSING));
-    EXPECT_TRUE(s.IsEmpty());
-    EXPECT_FALSE(s.LoadString(60000));   // no such block at all
-}
-
-TEST(Resources, ChainSearchesTheClientFirstThenLibraries)
-{
-    HMODULE hLib = LoadLibraryA("afxwin_test_library.dll");
-    ASSERT_NE(hLib, nullptr);
-    CString s;
-    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
-
-    AfxAddResourceModule(hLib);
-    AfxAddResourceModule(hLib);   // once is enough
-    EXPECT_TRUE(s.LoadString(IDS_LIBRARY_ONLY));
-    EXPECT_STREQ(s, "from the library");
-    EXPECT_TRUE(s.LoadString(IDS_SHARED));
-    EXPECT_STREQ(s, "client");
-    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_TEST), MAKEINTRESOURCEA(5)), GetModuleHandleA(nullptr));
-
-    // A library made the resource handle comes first.
-    AfxSetResourceHandle(hLib);
-    EXPECT_TRUE(s.LoadString(IDS_SHARED));
-    EXPECT_STREQ(s, "library");
-    AfxSetResourceHandle(nullptr);
-
-    AfxRemoveResourceModule(hLib);
-    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
-    FreeLibrary(hLib);
-}
-
-namespace {
-
-class CMouseWnd : public CWnd {
-public:
-    CPoint m_down{-1, -1};
-    UINT m_nFlags = 0;
-    int m_nFocus = 0;
-
-protected:
     void OnLButtonDown(UINT nFlags, CPoint point) override
     {
         m_nFlags = nFlags;
@@ -267,68 +131,78 @@ protected:
 
 } // namespace
 
-TEST(CWnd, HandlersGetTheirArgumentsAndExceptionsStopAtTheWindow)
+TEST(CWnd, SubclassRoutesMessagesToHandlersAndRestoresTheProcedure)
 {
-    HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+    HWND hWnd = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 20, nullptr, nullptr, nullptr,
                                 nullptr);
     ASSERT_NE(hWnd, nullptr);
-    CMouseWnd wnd;
-    ASSERT_TRUE(wnd.SubclassWindow(hWnd));
-    wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
-    EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
-    EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
-    wnd.SendMessage(WM_SETFOCUS);
-    EXPECT_EQ(wnd.m_nFocus, 1);
-
-    std::string boxText;
+    LONG_PTR original = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
     {
-        uitest::Script box({uitest::AnswerBox(&boxText, nullptr)});
-        wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+        CProbe wnd, other;
+        ASSERT_TRUE(wnd.SubclassWindow(hWnd));
+        EXPECT_EQ(CWnd::FromHandle(hWnd), &wnd);
+        EXPECT_FALSE(other.SubclassWindow(hWnd));   // one owner per handle
+        wnd.SetWindowText("abc");
+        CString text;
+        wnd.GetWindowText(text);
+        EXPECT_STREQ(text, "abc");   // the control's own procedure still ran
+        wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
+        EXPECT_EQ(wnd.m_down, CPoint(-5, 7));   // coordinates left of a window are negative
+        EXPECT_EQ(wnd.m_nFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
+        wnd.SendMessage(WM_SETFOCUS);
+        EXPECT_EQ(wnd.m_nFocus, 1);
+        std::string boxText;
+        {
+            Script box({AnswerBox(&boxText, nullptr)});
+            wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // does not end the program
+        }
+        EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");
+        EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+
+        EXPECT_EQ(wnd.UnsubclassWindow(), hWnd);
+        EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+        ::SetWindowTextA(hWnd, "def");
+        EXPECT_EQ(wnd.m_nSetText, 1);
+        ASSERT_TRUE(wnd.SubclassWindow(hWnd));   // an object that dies first leaves the window as it found it
     }
-    EXPECT_EQ(boxText, "An unexpected error stopped the last operation.");
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
-    wnd.DestroyWindow();
-    EXPECT_EQ(wnd.m_hWnd, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(hWnd, GWLP_WNDPROC), original);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+    DestroyWindow(hWnd);
 }
 
-namespace {
-
-std::string RegistryString(const char* subkey, const char* name)
+TEST(Resources, StringsInTheAnsiCodePageFromTheClientThenLibraries)
 {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<no key>";
-    char buf[256] = {};
-    DWORD size = sizeof buf - 1, type = 0;
-    LONG rc = RegQueryValueExA(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-    RegCloseKey(hKey);
-    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : std::string("<no value>");
-}
+    const struct {
+        UINT id;
+        bool found;
+        const char* text;
+    } rows[] = {
+        {IDS_JAPANESE, true, "\x95\x5C\x8E\xA6"}, {IDS_LAST_OF_BLOCK, true, "fifteen"},
+        {IDS_FIRST_OF_BLOCK, true, "sixteen"},    {IDS_EMPTY, false, ""},
+        {IDS_MISSING, false, ""},                 {60000, false, ""},   // no such block at all
+    };
+    CString s;
+    for (const auto& row : rows) {
+        s = "old";
+        EXPECT_EQ(s.LoadString(row.id) != FALSE, row.found) << row.id;
+        EXPECT_STREQ(s, row.text) << row.id;
+    }
 
-} // namespace
-
-TEST(CWinApp, ProfileValuesLiveUnderTheCompanyAndApplicationKey)
-{
-    CWinApp app("AfxProfileTest");
-    // Without a registry key there is no store: defaults come back.
-    EXPECT_FALSE(app.WriteProfileString("", "Entry", "lost"));
-    EXPECT_STREQ(app.GetProfileString("", "Entry", "default"), "default");
-
-    app.SetRegistryKey("TessalyAfxTest");
-    EXPECT_TRUE(app.WriteProfileString("", "Heading", "(1) 0 150 (0) "));
-    EXPECT_TRUE(app.WriteProfileString("Section", "Card 1", "207 209 300"));
-    EXPECT_TRUE(app.WriteProfileInt("", "Tab", 2));
-    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest", "Heading"), "(1) 0 150 (0) ");
-    EXPECT_EQ(RegistryString("Software\\TessalyAfxTest\\AfxProfileTest\\Section", "Card 1"), "207 209 300");
-    EXPECT_STREQ(app.GetProfileString("", "Heading"), "(1) 0 150 (0) ");
-    EXPECT_STREQ(app.GetProfileString("Section", "Card 1"), "207 209 300");
-    EXPECT_STREQ(app.GetProfileString("Section", "Heading", "none"), "none");
-    EXPECT_EQ(app.GetProfileInt("", "Tab", 0), 2u);
-    EXPECT_EQ(app.GetProfileInt("", "Heading", 7), 7u);   // not a number value
-
-    EXPECT_TRUE(app.WriteProfileString("", "Heading", nullptr));   // removes it
-    EXPECT_STREQ(app.GetProfileString("", "Heading"), "");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest\\Section");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest\\AfxProfileTest");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TessalyAfxTest");
+    HMODULE hLib = LoadLibraryA("afxwin_test_library.dll");
+    ASSERT_NE(hLib, nullptr);
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+    AfxAddResourceModule(hLib);
+    AfxAddResourceModule(hLib);   // once is enough
+    EXPECT_TRUE(s.LoadString(IDS_LIBRARY_ONLY));
+    EXPECT_STREQ(s, "from the library");
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "client");
+    // A library made the resource handle comes first.
+    AfxSetResourceHandle(hLib);
+    EXPECT_TRUE(s.LoadString(IDS_SHARED));
+    EXPECT_STREQ(s, "library");
+    AfxSetResourceHandle(nullptr);
+    AfxRemoveResourceModule(hLib);
+    EXPECT_FALSE(s.LoadString(IDS_LIBRARY_ONLY));
+    FreeLibrary(hLib);
 }

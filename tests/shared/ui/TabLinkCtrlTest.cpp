@@ -36,35 +36,39 @@ protected:
     int TabWidth(const char* caption)
     {
         HDC hdc = ::GetDC(m_hParent);
-        LOGFONTA lf = {};
-        lf.lfHeight = 12;
-        lf.lfCharSet = SHIFTJIS_CHARSET;
-        lf.lfQuality = DRAFT_QUALITY;
-        lstrcpyA(lf.lfFaceName, "MS UI Gothic");
-        HFONT font = ::CreateFontIndirectA(&lf);
-        HGDIOBJ old = ::SelectObject(hdc, font);
+        HGDIOBJ old = ::SelectObject(hdc, ::CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0,
+                                                         DRAFT_QUALITY, 0, "MS UI Gothic"));
         SIZE size = {};
         ::GetTextExtentPoint32A(hdc, caption, lstrlenA(caption), &size);
-        ::SelectObject(hdc, old);
-        ::DeleteObject(font);
+        ::DeleteObject(::SelectObject(hdc, old));
         ::ReleaseDC(m_hParent, hdc);
         return size.cx + 20;
     }
 
-    // The messages 2116 waiting for the parent, as "new,previous".
-    std::vector<std::string> Posted()
+    // The messages 2116 waiting for the parent, as "new,previous ".
+    std::string Posted()
     {
-        std::vector<std::string> out;
+        std::string out;
         MSG msg;
         while (::PeekMessageA(&msg, m_hParent, kTabChanged, kTabChanged, PM_REMOVE))
-            out.push_back(std::to_string(msg.wParam) + "," + std::to_string(msg.lParam));
+            out += std::to_string(msg.wParam) + "," + std::to_string(msg.lParam) + " ";
         return out;
     }
 
-    static void Click(CTabLinkCtrl& tab, int x, int y)
+    // Repaints (which lays the tabs out) and clicks at x.
+    static void Click(CTabLinkCtrl& tab, int x)
     {
-        tab.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-        tab.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        tab.UpdateWindow();
+        tab.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 12));
+        tab.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, 12));
+    }
+
+    // Whether the mouse at x shows the hand cursor.
+    static bool Hand(CTabLinkCtrl& tab, int x)
+    {
+        ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+        tab.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(x, 13));
+        return ::GetCursor() == ::LoadCursorA(nullptr, IDC_HAND);
     }
 
     HWND m_hParent = nullptr;
@@ -79,113 +83,64 @@ TEST_F(TabFixture, TabsAreClippedAndSelectedByClicksAndSetCurSel)
     const int w0 = TabWidth("One"), w1 = TabWidth("Two");
     const int width = w0 + 1 + w1 + 1 + 30;   // the third tab gets 30 pixels
     ASSERT_TRUE(tab.Create(300, CRect(0, 0, width, 26), &m_parent));
-    tab.AppendTab("One");
-    tab.AppendTab("Two");
-    tab.AppendTab("A caption much too long for the strip");
-    tab.AppendTab("Beyond");
+    for (const char* caption : {"One", "Two", "A caption much too long for the strip", "Beyond"})
+        tab.AppendTab(caption);
 
-    // Nothing painted yet: no tab can be hit.
-    Click(tab, w0 + 5, 12);
-    EXPECT_EQ(tab.GetCurSel(), 0);
-    EXPECT_TRUE(Posted().empty());
-
-    tab.UpdateWindow();
-    Click(tab, w0 + 1 + 2, 12);   // just inside the second tab
+    Click(tab, w0 + 1 + 2);   // just inside the second tab
     EXPECT_EQ(tab.GetCurSel(), 1);
-    EXPECT_EQ(Posted(), (std::vector<std::string>{"1,0"}));
     EXPECT_EQ(::GetFocus(), tab.m_hWnd);
-
-    tab.UpdateWindow();
-    Click(tab, w0 - 2, 12);       // just inside the first
+    Click(tab, w0 - 2);       // just inside the first
     EXPECT_EQ(tab.GetCurSel(), 0);
     ::SetFocus(m_hParent);
-    tab.UpdateWindow();
-    Click(tab, w0 - 2, 12);       // the selected tab again: focus, no message
-    EXPECT_EQ(Posted(), (std::vector<std::string>{"0,1"}));
+    Click(tab, w0 - 2);       // the selected tab again: focus, no message
     EXPECT_EQ(::GetFocus(), tab.m_hWnd);
-
-    // The clipped third tab ends at the right edge.
-    tab.UpdateWindow();
-    Click(tab, width - 1, 12);
+    Click(tab, width - 1);    // the clipped third tab ends at the right edge
     EXPECT_EQ(tab.GetCurSel(), 2);
-    EXPECT_EQ(Posted(), (std::vector<std::string>{"2,0"}));
+    EXPECT_EQ(Posted(), "1,0 0,1 2,0 ");
 
     EXPECT_EQ(tab.SetCurSel(2), 2);
-    EXPECT_TRUE(Posted().empty());
+    EXPECT_EQ(Posted(), "");
     EXPECT_EQ(tab.SetCurSel(3), 2);
-    EXPECT_EQ(Posted(), (std::vector<std::string>{"3,2"}));
+    EXPECT_EQ(Posted(), "3,2 ");
     tab.DestroyWindow();
 }
 
-TEST_F(TabFixture, TheLinkAreaTakesClicksAndShowsTheHandCursor)
-{
-    CTabLinkCtrl tab;
-    ASSERT_TRUE(tab.Create(300, CRect(0, 0, 400, 26), &m_parent));
-    tab.AppendTab("One");
-    tab.AppendTab("Two");
-    tab.SetURI("Norvane", "tessaly-test-nowhere:");
-    tab.UpdateWindow();
-    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-    tab.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(385, 13));
-    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));   // no hand cursor id
-    tab.SetHandCursorID(32649);                                    // the system's hand
-    tab.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(385, 13));
-    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_HAND));
-    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-    tab.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(200, 13));          // between tabs and logo
-    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));
-    tab.DestroyWindow();
-
-    // When the tabs leave no room there is no link area: the right end
-    // belongs to the last tab.
-    CTabLinkCtrl narrow;
-    const int w0 = TabWidth("One");
-    ASSERT_TRUE(narrow.Create(301, CRect(0, 0, w0 + 15, 26), &m_parent));
-    narrow.AppendTab("One");
-    narrow.AppendTab("Two");
-    narrow.SetURI("Norvane", "tessaly-test-nowhere:");
-    narrow.SetHandCursorID(32649);
-    narrow.UpdateWindow();
-    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-    narrow.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(w0 + 12, 13));
-    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_ARROW));
-    Click(narrow, w0 + 12, 12);
-    EXPECT_EQ(narrow.GetCurSel(), 1);
-    narrow.DestroyWindow();
-}
-
-TEST_F(TabFixture, AClickOnTheLogoOpensTheLinkWithoutChangingTheTab)
+TEST_F(TabFixture, TheLogoShowsTheHandCursorAndAClickOpensTheLinkWithoutChangingTheTab)
 {
     // The link is a batch file that leaves a marker behind when opened.
     testsupport::TempDir dir;
-    const std::string marker = dir.File("opened.txt");
-    const std::string batch = dir.File("link.bat");
-    {
-        std::ofstream out(batch);
-        out << "@echo opened> \"" << marker << "\"\r\n";
-    }
+    const std::string marker = dir.File("opened.txt"), batch = dir.File("link.bat");
+    std::ofstream(batch) << "@echo opened> \"" << marker << "\"\r\n";
     CTabLinkCtrl tab;
     ASSERT_TRUE(tab.Create(300, CRect(0, 0, 400, 26), &m_parent));
     tab.AppendTab("One");
     tab.SetURI("Norvane", batch.c_str());
     tab.UpdateWindow();
-    Click(tab, 385, 12);
+    EXPECT_FALSE(Hand(tab, 385));   // no hand cursor id
+    tab.SetHandCursorID(32649);     // the system's hand
+    EXPECT_TRUE(Hand(tab, 385));
+    EXPECT_FALSE(Hand(tab, 200));   // between tabs and logo
+    Click(tab, 385);
     for (int i = 0; i < 100 && !testsupport::FileExists(marker); ++i)
         ::Sleep(100);
     EXPECT_TRUE(testsupport::FileExists(marker));
     EXPECT_EQ(tab.GetCurSel(), 0);
-    EXPECT_TRUE(Posted().empty());
+    EXPECT_EQ(Posted(), "");
     tab.DestroyWindow();
 }
 
-TEST(CTabLinkCtrl, ShadeColorKeepsTheHueAndSurvivesNoGreen)
+TEST(CTabLinkCtrl, ShadeColorKeepsTheHueClampsAndSurvivesNoGreen)
 {
+    const struct {
+        COLORREF color;
+        int delta;
+        COLORREF shaded;
+    } rows[] = {
+        {RGB(222, 184, 135), -16, RGB(202, 168, 123)}, {RGB(222, 184, 135), -64, RGB(144, 120, 88)},
+        {RGB(222, 184, 135), 100, RGB(255, 255, 187)}, {RGB(222, 184, 135), -255, RGB(0, 0, 0)},
+        {RGB(100, 0, 50), -16, RGB(84, 0, 34)},        {RGB(100, 0, 50), 16, RGB(116, 16, 66)},
+    };
     CTabLinkCtrl tab;
-    const COLORREF tan = RGB(222, 184, 135);
-    EXPECT_EQ(tab.ShadeColor(tan, -16), RGB(202, 168, 123));
-    EXPECT_EQ(tab.ShadeColor(tan, -64), RGB(144, 120, 88));
-    EXPECT_EQ(tab.ShadeColor(tan, 100), RGB(255, 255, 187));   // clamped
-    EXPECT_EQ(tab.ShadeColor(tan, -255), RGB(0, 0, 0));
-    EXPECT_EQ(tab.ShadeColor(RGB(100, 0, 50), -16), RGB(84, 0, 34));
-    EXPECT_EQ(tab.ShadeColor(RGB(100, 0, 50), 16), RGB(116, 16, 66));
+    for (const auto& row : rows)
+        EXPECT_EQ(tab.ShadeColor(row.color, row.delta), row.shaded) << row.delta;
 }

@@ -112,6 +112,17 @@ Step AnswerBox(std::string* text, std::string* caption, int id)
     };
 }
 
+Step AnswerBox(std::vector<std::string>* log, int id)
+{
+    return [log, id](HWND top) {
+        if (!top || !IsMessageBox(top))
+            return false;
+        log->push_back(BoxText(top) + " / " + WindowText(top));
+        Click(top, id);
+        return true;
+    };
+}
+
 Script::Script(std::vector<Step> steps) : m_steps(std::move(steps))
 {
     g_pScript = this;
@@ -125,24 +136,27 @@ Script::~Script()
     g_pScript = nullptr;
 }
 
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps)
+{
+    Script script(std::move(steps));
+    INT_PTR result = dlg.DoModal();
+    return script.Finished() ? result : -2;
+}
+
 void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD)
 {
     Script* s = g_pScript;
     if (!s || s->m_inStep)
         return;
-    if (s->m_next >= s->m_steps.size() || s->m_timedOut) {
-        // Anything still open after the script is left to the user: close
-        // it, so that a failing test ends instead of waiting.
-        if (::GetTickCount() - s->m_stepStart > kStepTimeoutMs)
-            ::EnumThreadWindows(::GetCurrentThreadId(), CloseAll, 0);
-        return;
-    }
+    // A step that waits too long, or anything still open after the script,
+    // is closed, so that a failing test ends instead of waiting.
     if (::GetTickCount() - s->m_stepStart > kStepTimeoutMs) {
-        s->m_timedOut = true;
-        s->m_stepStart = ::GetTickCount() - kStepTimeoutMs;
+        s->m_timedOut = s->m_timedOut || s->m_next < s->m_steps.size();
         ::EnumThreadWindows(::GetCurrentThreadId(), CloseAll, 0);
         return;
     }
+    if (s->m_next >= s->m_steps.size() || s->m_timedOut)
+        return;
     s->m_inStep = true;
     HWND top = TopDialog();
     // UITEST_TRACE=1 shows what each step waits for, when a script stalls.

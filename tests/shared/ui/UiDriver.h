@@ -35,6 +35,8 @@ Step On(const std::string& title, std::function<void(HWND)> act);
 // A step that waits for a message box, records its text and caption, and
 // presses the button `id`.
 Step AnswerBox(std::string* text, std::string* caption, int id = IDOK);
+// The same, adding "text / caption" to `log`.
+Step AnswerBox(std::vector<std::string>* log, int id = IDOK);
 
 class Script {
 public:
@@ -55,5 +57,9 @@ private:
     bool m_inStep = false;
     UINT_PTR m_timer = 0;
 };
+
+// Runs the dialog modally under a script of the steps: its result, or -2
+// when a step did not run.
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps);
 
 } // namespace uitest
