@@ -2,53 +2,31 @@
 // refuses them with a result of its own or holds records that its writer
 // stores and its reader gives back unchanged.
 #include "DesktopDb.h"
-
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
+#include "FuzzFile.h"
 
 namespace {
 
-std::string Folder()
+void Exercise(const std::string& dir, const std::string& in, const std::string& out)
 {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/fuzz-desktopdb-XXXXXX";
-        return std::string(mkdtemp(tmpl));
-    }();
-    return dir;
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string in = Folder() + "/in.dat";
-    FILE* f = std::fopen(in.c_str(), "wb");
-    if (!f)
-        std::abort();
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
-    CDesktopDb db("Tessaly-Vqxa", Folder().c_str(), "in.dat", 3, 1, nullptr);
+    CDesktopDb db("Tessaly-Vqxa", dir.c_str(), in.c_str(), 3, 1, nullptr);
     if (db.Open() != 0 || db.Load() != 0)
-        return 0;
+        return;
     db.LoadCategories();
-    // Written as the conduit writes it, then read again.
-    CDesktopDb out("Tessaly-Vqxa", Folder().c_str(), "out.dat", 3, 2, nullptr);
     if (!db.GetHeader())
-        return 0;
+        return;
+    // Written as the conduit writes it, then read again.
+    CDesktopDb written("Tessaly-Vqxa", dir.c_str(), out.c_str(), 3, 2, nullptr);
     for (int i = 0; i < db.GetEnd(); ++i)
         if (const CSyncRecord* r = db.GetAt(i)) {
             CSyncRecord copy(*r);
-            out.AddRecord(copy);
+            written.AddRecord(copy);
         }
-    out.SetAppInfo("x", db.GetAppInfoData(), db.GetAppInfoLength(), 0);
+    written.SetAppInfo("x", db.GetAppInfoData(), db.GetAppInfoLength(), 0);
     SyncDbDescriptor desc = {};
-    out.SetHeaderFrom(desc);
-    if (out.WriteFile() != 0)
+    written.SetHeaderFrom(desc);
+    if (written.WriteFile() != 0)
         std::abort();
-    CDesktopDb back("Tessaly-Vqxa", Folder().c_str(), "out.dat", 3, 1, nullptr);
+    CDesktopDb back("Tessaly-Vqxa", dir.c_str(), out.c_str(), 3, 1, nullptr);
     if (back.Open() != 0 || back.Load() != 0 || back.GetRecordCount() != db.GetRecordCount())
         std::abort();
     for (int i = 0; i < back.GetRecordCount(); ++i) {
@@ -58,5 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (a.Compare(b) != 0 || a.GetID() != b.GetID())
             std::abort();
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (!WriteInput("desktopdb", data, size))
+        std::abort();
+    const std::string in = InputName("desktopdb"), out = in + ".out";
+    Exercise(InputFolder(), in, out);
+    // Removed each time: libFuzzer may end the process without exit handlers.
+    for (const std::string& name : {in, out, out + ".new"})
+        std::remove((InputFolder() + "/" + name).c_str());
     return 0;
 }
