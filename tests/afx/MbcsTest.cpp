@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <utility>
 
 #if defined(_WIN32)
 #include <mbctype.h>
@@ -13,10 +14,7 @@ namespace {
 
 TEST(Mbcs, CharacterOrderNotByteOrder)
 {
-    static const struct {
-        const char *a, *b;
-        int order;
-    } cases[] = {
+    static const struct { const char *a, *b; int order; } cases[] = {
         {"A", "\x82\xA0", -1},             // 0x41 < 0x82A0
         {"\xB1", "\x83\x41", -1},          // half-width katakana before lead 0x83
         {"\x81\x5C", "\x5C\xFF", 1},       // a trail byte is part of its character
@@ -33,14 +31,13 @@ TEST(Mbcs, CharacterOrderNotByteOrder)
 
 TEST(Mbcs, LeadBytesAndLastCharacter)
 {
-    for (int c : {0x80, 0x81, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD})
-        EXPECT_EQ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC), afx::IsLeadByte932(c)) << c;
+    // The ends of both lead byte ranges, each with the byte just outside.
+    const std::pair<int, int> leads[] = {{0x81, 0x80}, {0x9F, 0xA0}, {0xE0, 0xDF}, {0xFC, 0xFD}};
+    for (const auto& l : leads)
+        EXPECT_TRUE(afx::IsLeadByte932(l.first) && !afx::IsLeadByte932(l.second)) << l.first;
     // A folder ending in a character whose trail byte is 0x5C ("表") does not
     // end in a separator; one ending in a real backslash does.
-    static const struct {
-        const char* text;
-        bool ends;
-    } cases[] = {
+    static const struct { const char* text; bool ends; } cases[] = {
         {"C:\\Users\\", true}, {"C:\\Users\\\x95\x5C", false}, {"\x95\x5C\\", true},
         {"\\", true}, {"", false}, {"a\x81", false},
     };
@@ -55,14 +52,12 @@ std::string RandomSjis(std::mt19937& rng, unsigned maxChars)
 {
     std::string s;
     for (unsigned i = rng() % (maxChars + 1); i > 0; --i) {
-        switch (rng() % 4) {
-        case 0: s += static_cast<char>(0x20 + rng() % 0x5F); break;
-        case 1: s += static_cast<char>(0xA1 + rng() % 0x3F); break;
-        default:
-            s += static_cast<char>(rng() % 2 ? 0x81 + rng() % 0x1F : 0xE0 + rng() % 0x10);
-            const unsigned trail = 0x40 + rng() % 0xBC;
-            s += static_cast<char>(trail == 0x7F ? 0x80 : trail);
-        }
+        const unsigned kind = rng() % 4, trail = 0x40 + rng() % 0xBC;
+        if (kind < 2)
+            s += static_cast<char>(kind ? 0x20 + rng() % 0x5F : 0xA1 + rng() % 0x3F);
+        else
+            s += {static_cast<char>(kind == 2 ? 0x81 + rng() % 0x1F : 0xE0 + rng() % 0x10),
+                  static_cast<char>(trail == 0x7F ? 0x80 : trail)};
     }
     return s;
 }

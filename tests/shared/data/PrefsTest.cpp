@@ -70,10 +70,7 @@ protected:
 // were. Save writes from the start and leaves the tail of a longer file.
 TEST_F(PrefsFile, ReadsWhatTheFileHoldsAndSavesInPlace)
 {
-    const struct {
-        Bytes file;
-        int filter, selected;
-    } cases[] = {
+    const struct { Bytes file; int filter, selected; } cases[] = {
         {Le({256, 5}), 5, 42},
         {Le({256, 5}) + Bytes{1, 2}, 5, 42},   // a partial value is not taken
         {Le({256}) + Bytes{9, 9, 9}, 3, 42},
@@ -118,24 +115,21 @@ TEST_F(PrefsFile, OpenCreatesOnlyWhenAsked)
     EXPECT_EQ(Le({256, -1, 0}), ReadFile());
 }
 
+// A string is stored as its length with the NUL, the text and the NUL.
 TEST_F(PrefsFile, StringsRoundTrip)
 {
-    StringPrefs out;
-    ASSERT_EQ(0, out.OpenFrom(m_path, kExtensionFlags));
-    for (const char* text : {"\x83\x81\x83\x82 memo\\path", ""}) {
-        out.m_strText = text;
+    for (const std::string& text : {std::string("\x83\x81\x83\x82 memo\\path"), std::string()}) {
+        fs::remove(m_path.GetString());
+        StringPrefs out, in;
+        ASSERT_EQ(0, out.OpenFrom(m_path, kExtensionFlags));
+        out.m_strText = text.c_str();
         out.m_nAfter = -9;
         ASSERT_EQ(0, out.Save());
-        StringPrefs in;
+        EXPECT_EQ(Le({256, static_cast<int>(text.size()) + 1}) + text + Bytes{0} + Le({-9}), ReadFile());
         ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
-        EXPECT_EQ(1, in.m_bTextRead);
-        EXPECT_STREQ(text, in.m_strText);
+        EXPECT_EQ(text, in.m_strText.GetString());
         EXPECT_EQ(-9, in.m_nAfter);
     }
-    // The empty string is its NUL alone (the longer old tail stays).
-    const Bytes expected = Le({256, 1}) + Bytes{0} + Le({-9});
-    const Bytes file = ReadFile();
-    EXPECT_EQ(expected, Bytes(file.begin(), file.begin() + expected.size()));
 }
 
 // A string is taken as stored up to its NUL (or its whole length without
@@ -144,13 +138,7 @@ TEST_F(PrefsFile, StringsRoundTrip)
 TEST_F(PrefsFile, StringsAsStored)
 {
     const int cap = CPrefsTable::kMaxStringLength;
-    const struct {
-        const char* what;
-        Bytes file;
-        int read;
-        std::string text;
-        int after;
-    } cases[] = {
+    const struct { const char* what; Bytes file; int read; std::string text; int after; } cases[] = {
         {"without NUL", Le({256, 3}) + std::string("abc") + Le({6}), 1, "abc", 6},
         {"early NUL", Le({256, 5}) + std::string("ab\0z", 5) + Le({6}), 1, "ab", 6},
         {"at the cap", Le({256, cap}) + std::string(cap - 1, 'y') + Bytes{0} + Le({3}), 1, std::string(cap - 1, 'y'), 3},
