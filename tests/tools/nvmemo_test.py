@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
 """nvmemo as a user drives it: UTF-8 in and out, exit statuses, and the
-memo file it leaves behind.
-
-usage: nvmemo_test.py [--wine RUNNER] NVMEMO
-With --wine, NVMEMO is a Windows program started through RUNNER, and file
-names are given as Windows paths on drive Z:.
-"""
+memo file it leaves behind. usage: nvmemo_test.py [--wine RUNNER] NVMEMO
+(with --wine, a Windows program started through RUNNER, given paths on Z:)"""
 import json
 import os
 import shutil
@@ -126,9 +122,5 @@ class NvmemoTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    if args and args[0] == "--wine":
-        RUNNER = args[1]
-        args = args[2:]
-    NVMEMO = args[0]
+    RUNNER, NVMEMO = (sys.argv[2], sys.argv[3]) if sys.argv[1] == "--wine" else (None, sys.argv[1])
     unittest.main(argv=[sys.argv[0], "-v"])

@@ -7,7 +7,6 @@
 #include <new>
 #include <string>
 
-
 using namespace NorvaneCommon;
 
 namespace {
