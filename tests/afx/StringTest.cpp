@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <cstring>
+#include <random>
+#include <string>
+#include <utility>
+
+#if defined(_WIN32)
+#include <mbctype.h>
+#include <mbstring.h>
+#endif
 
 namespace {
 
@@ -85,5 +93,62 @@ TEST(CString, BuffersAndPieces)
     EXPECT_EQ(u.MakeUpper(), CString("AB") + kTsu + "CD");
     EXPECT_LT(CString("\xB1"), CString("\x83\x41"));   // character order, not byte order
 }
+
+TEST(Mbcs, CharacterOrderNotByteOrder)
+{
+    static const struct { const char *a, *b; int order; } cases[] = {
+        {"A", "\x82\xA0", -1},             // 0x41 < 0x82A0
+        {"\xB1", "\x83\x41", -1},          // half-width katakana before lead 0x83
+        {"\x81\x5C", "\x5C\xFF", 1},       // a trail byte is part of its character
+        {"\x82\xA0" "a", "\x82\xA0" "a", 0},
+        {"ab", "abc", -1},
+        {"", "a", -1},
+        {"a\x82", "a", 0},                 // a lead byte cut off by the end ends the text
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.order, afx::MbsCompare932(c.a, c.b)) << c.a << " / " << c.b;
+        EXPECT_EQ(-c.order, afx::MbsCompare932(c.b, c.a)) << c.b << " / " << c.a;
+    }
+}
+
+TEST(Mbcs, LeadBytesAndLastCharacter)
+{
+    // The ends of both lead byte ranges, each with the byte just outside.
+    const std::pair<int, int> leads[] = {{0x81, 0x80}, {0x9F, 0xA0}, {0xE0, 0xDF}, {0xFC, 0xFD}};
+    for (const auto& l : leads)
+        EXPECT_TRUE(afx::IsLeadByte932(l.first) && !afx::IsLeadByte932(l.second)) << l.first;
+    // A folder ending in a character whose trail byte is 0x5C ("表") does not
+    // end in a separator; one ending in a real backslash does.
+    static const struct { const char* text; bool ends; } cases[] = {
+        {"C:\\Users\\", true}, {"C:\\Users\\\x95\x5C", false}, {"\x95\x5C\\", true},
+        {"\\", true}, {"", false}, {"a\x81", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.ends, afx::EndsWithChar932(c.text, std::string(c.text).size(), '\\')) << c.text;
+}
+
+#if defined(_WIN32)
+// Our comparison and the runtime's _mbscmp in code page 932 agree on random
+// texts of characters at the edges of their ranges, sharing a prefix.
+TEST(Mbcs, AgreesWithRuntimeMbscmp)
+{
+    ASSERT_EQ(_setmbcp(932), 0);
+    static const char* const chars[] = {"A", "a", "\\", "\x7E", "\xA1", "\xB1", "\xDF", "\x81\x40", "\x81\x5C",
+                                        "\x82\xA0", "\x83\x41", "\x9F\xFC", "\xE0\x40", "\xEA\xA4", "\xFC\x4B"};
+    std::mt19937 rng(932);
+    const auto random = [&rng] {
+        std::string s;
+        for (unsigned n = rng() % 5; n > 0; --n)
+            s += chars[rng() % (sizeof chars / sizeof chars[0])];
+        return s;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string prefix = random(), a = prefix + random(), b = prefix + random();
+        const int theirs = _mbscmp(reinterpret_cast<const unsigned char*>(a.c_str()),
+                                   reinterpret_cast<const unsigned char*>(b.c_str()));
+        ASSERT_EQ(theirs < 0 ? -1 : theirs > 0 ? 1 : 0, afx::MbsCompare932(a.c_str(), b.c_str())) << "case " << i;
+    }
+}
+#endif
 
 } // namespace

@@ -3,7 +3,7 @@
 memo file it leaves behind. usage: nvmemo_test.py [--wine RUNNER] NVMEMO
 (with --wine, a Windows program started through RUNNER, given paths on Z:)"""
 import json
-import os
+import pathlib
 import shutil
 import subprocess
 import sys
@@ -25,8 +25,8 @@ class NvmemoTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="nvmemo_")
         self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
-        self.file = os.path.join(self.dir, "record.dat")
-        self.f = "Z:" + self.file.replace("/", "\\") if RUNNER else self.file
+        self.file = pathlib.Path(self.dir, "record.dat")
+        self.f = "Z:" + str(self.file).replace("/", "\\") if RUNNER else str(self.file)
 
     def create(self, password=PASSWORD, hint="いつもの"):
         code, _, err = run("create", self.f, "--password", password, "--hint", hint,
@@ -87,21 +87,17 @@ class NvmemoTest(unittest.TestCase):
         self.create(password="", hint="")
         self.assertEqual(run("add", self.f, stdin=b"plain")[0], 0)
         self.assertEqual(self.listing()["memos"][0]["text"], "plain")
-        with open(self.file, "rb") as fh:
-            self.assertIn(b"plain\0", fh.read())   # stored in plain without a password
+        self.assertIn(b"plain\0", self.file.read_bytes())   # stored in plain without a password
 
     def test_missing_and_damaged_files(self):
         self.assertEqual(run("list", self.f, "--password", "x")[0], 1)
         self.create()
         self.assertEqual(self.add("memo")[0], 0)
-        with open(self.file, "rb") as fh:
-            image = fh.read()
-        with open(self.file, "wb") as fh:
-            fh.write(image[:-5])            # the last record cut short
+        image = self.file.read_bytes()
+        self.file.write_bytes(image[:-5])   # the last record cut short
         self.assertEqual(run("list", self.f, "--password", PASSWORD)[0], 3)
         self.assertEqual(self.add("more")[0], 3)
-        with open(self.file, "rb") as fh:
-            self.assertEqual(fh.read(), image[:-5])   # a damaged file is left alone
+        self.assertEqual(self.file.read_bytes(), image[:-5])   # a damaged file is left alone
 
     def test_usage_errors(self):
         self.create()

@@ -43,13 +43,10 @@ protected:
 };
 
 // A preferences layout with strings: text, then a number after it.
-class StringPrefs : public CPrefsTable {
-public:
+struct StringPrefs : CPrefsTable {
     CString m_strText = "unchanged";
-    int m_nAfter = 77;
-    int m_bTextRead = -1;
+    int m_nAfter = 77, m_bTextRead = -1;
 
-protected:
     void ReadPrefsData() override
     {
         CPrefsTable::ReadPrefsData();
