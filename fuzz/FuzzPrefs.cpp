@@ -8,23 +8,17 @@ using namespace NorvaneCommon;
 
 namespace {
 
-class StringPrefs : public CPrefsTable {
-public:
-    CString m_strFirst = "first";
-    CString m_strSecond;
+struct StringPrefs : CPrefsTable {
+    CString m_strFirst = "first", m_strSecond;
     int m_nBetween = 0;
 
-protected:
     void ReadPrefsData() override
     {
         CPrefsTable::ReadPrefsData();
         const CString before = m_strFirst;
-        if (ReadString(m_strFirst)) {
-            if (m_strFirst.GetLength() >= kMaxStringLength)
-                std::abort();
-        } else if (m_strFirst != before) {
-            std::abort();   // a string not read must keep its value
-        }
+        // A string read is shorter than the limit; one not read keeps its value.
+        if (ReadString(m_strFirst) ? m_strFirst.GetLength() >= kMaxStringLength : m_strFirst != before)
+            std::abort();
         ReadInt(m_nBetween);
         ReadString(m_strSecond);
     }

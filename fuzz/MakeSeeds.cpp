@@ -5,7 +5,6 @@
 #include "PdbFile.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 using namespace testdata;
@@ -61,30 +60,19 @@ bool PdbFiles(const std::string& dir)
 {
     using namespace tessaly;
     const std::string password = "secret";
-    PdbDatabase memo = NewMemoDatabase(&password, "hint");
+    PdbDatabase memo = NewMemoDatabase(&password, "hint"), resources;
     AddCategory(memo.appInfo, "Work");
     // The last two with the 0x80 bit, the last without data.
     const char* texts[] = {"", "one", "two\nlines", "a longer memo that spans several cipher blocks", nullptr};
     const std::uint8_t attributes[] = {0x40, 0x41, 0x40, 0xC1, 0xC0};
-    for (int i = 0; i < 5; ++i) {
-        PdbRecord r;
-        r.uniqueId = NextUniqueId(memo);
-        r.attributes = attributes[i];
-        if (texts[i])
-            r.data = EncodeMemo(0x20, texts[i], i % 2 ? &password : nullptr);
-        memo.records.push_back(r);
-    }
+    for (int i = 0; i < 5; ++i)
+        memo.records.push_back({attributes[i], NextUniqueId(memo), 0, 0,
+                                texts[i] ? EncodeMemo(0x20, texts[i], i % 2 ? &password : nullptr) : Bytes()});
     memo.hasSortInfo = true;
     memo.sortInfo = {1, 2, 3};
-
-    PdbDatabase resources;
     resources.name = "Resources";
     resources.attributes = kPdbAttrResource;
-    PdbRecord res;
-    res.resourceType = FourCC("tSTR");
-    res.resourceId = 1000;
-    res.data = {'h', 'i', 0};
-    resources.records.push_back(res);
+    resources.records.push_back({0, 0, FourCC("tSTR"), 1000, {'h', 'i', 0}});
     return WritePdbFile(dir + "/memo.pdb", memo) == PdbResult::OK &&
            WritePdbFile(dir + "/plain.pdb", NewMemoDatabase(nullptr, "")) == PdbResult::OK &&
            WritePdbFile(dir + "/resources.prc", resources) == PdbResult::OK;
@@ -94,14 +82,13 @@ bool PdbFiles(const std::string& dir)
 
 int main(int argc, char** argv)
 {
-    const bool pdb = argc == 3 && std::strcmp(argv[1], "pdb") == 0;
-    if (argc != 3 || (!pdb && std::strcmp(argv[1], "datafile") != 0)) {
+    const std::string kind = argc == 3 ? argv[1] : "";
+    if (kind != "datafile" && kind != "pdb") {
         std::fprintf(stderr, "usage: %s datafile|pdb DIR\n", argv[0]);
         return 64;
     }
-    if (!(pdb ? PdbFiles(argv[2]) : DataFiles(argv[2]))) {
-        std::fprintf(stderr, "%s: cannot write the seeds into %s\n", argv[0], argv[2]);
-        return 1;
-    }
-    return 0;
+    if (kind == "pdb" ? PdbFiles(argv[2]) : DataFiles(argv[2]))
+        return 0;
+    std::fprintf(stderr, "%s: cannot write the seeds into %s\n", argv[0], argv[2]);
+    return 1;
 }

@@ -2,14 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <cstring>
-#include <random>
 #include <string>
 #include <utility>
-
-#if defined(_WIN32)
-#include <mbctype.h>
-#include <mbstring.h>
-#endif
 
 namespace {
 
@@ -126,29 +120,5 @@ TEST(Mbcs, LeadBytesAndLastCharacter)
     for (const auto& c : cases)
         EXPECT_EQ(c.ends, afx::EndsWithChar932(c.text, std::string(c.text).size(), '\\')) << c.text;
 }
-
-#if defined(_WIN32)
-// Our comparison and the runtime's _mbscmp in code page 932 agree on random
-// texts of characters at the edges of their ranges, sharing a prefix.
-TEST(Mbcs, AgreesWithRuntimeMbscmp)
-{
-    ASSERT_EQ(_setmbcp(932), 0);
-    static const char* const chars[] = {"A", "a", "\\", "\x7E", "\xA1", "\xB1", "\xDF", "\x81\x40", "\x81\x5C",
-                                        "\x82\xA0", "\x83\x41", "\x9F\xFC", "\xE0\x40", "\xEA\xA4", "\xFC\x4B"};
-    std::mt19937 rng(932);
-    const auto random = [&rng] {
-        std::string s;
-        for (unsigned n = rng() % 5; n > 0; --n)
-            s += chars[rng() % (sizeof chars / sizeof chars[0])];
-        return s;
-    };
-    for (int i = 0; i < 20000; ++i) {
-        const std::string prefix = random(), a = prefix + random(), b = prefix + random();
-        const int theirs = _mbscmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                                   reinterpret_cast<const unsigned char*>(b.c_str()));
-        ASSERT_EQ(theirs < 0 ? -1 : theirs > 0 ? 1 : 0, afx::MbsCompare932(a.c_str(), b.c_str())) << "case " << i;
-    }
-}
-#endif
 
 } // namespace

@@ -4,7 +4,6 @@ memo file it leaves behind. usage: nvmemo_test.py [--wine RUNNER] NVMEMO
 (with --wine, a Windows program started through RUNNER, given paths on Z:)"""
 import json
 import pathlib
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -23,9 +22,9 @@ def run(*args, stdin=b""):
 
 class NvmemoTest(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="nvmemo_")
-        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
-        self.file = pathlib.Path(self.dir, "record.dat")
+        tmp = tempfile.TemporaryDirectory(prefix="nvmemo_")
+        self.addCleanup(tmp.cleanup)
+        self.file = pathlib.Path(tmp.name, "record.dat")
         self.f = "Z:" + str(self.file).replace("/", "\\") if RUNNER else str(self.file)
 
     def create(self, password=PASSWORD, hint="いつもの"):
@@ -34,12 +33,11 @@ class NvmemoTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
 
     def add(self, text, *extra):
-        code, out, err = run("add", self.f, "--password", PASSWORD, *extra,
-                             stdin=text if isinstance(text, bytes) else text.encode())
+        code, out, err = run("add", self.f, "--password", PASSWORD, *extra, stdin=text.encode())
         return code, out.strip(), err
 
-    def listing(self, *extra):
-        code, out, err = run("list", self.f, "--json", *extra)
+    def listing(self, *extra, password=PASSWORD):
+        code, out, err = run("list", self.f, "--json", *(["--password", password] if password else []), *extra)
         self.assertEqual(code, 0, err)
         return json.loads(out)
 
@@ -47,13 +45,13 @@ class NvmemoTest(unittest.TestCase):
         self.create()
         text = "会議メモ\n・予算は水曜\nソフト表示 \\ 終わり"
         self.assertEqual(self.add(text + "\n", "--category", "2")[:2], (0, "0"))
-        self.assertEqual(self.add(b"Alpha\r\r\nBeta")[:2], (0, "1"))   # a CR, then a break
+        self.assertEqual(self.add("Alpha\r\r\nBeta")[:2], (0, "1"))   # a CR, then a break
         # Only CR LF is a line break: a lone CR is text, listed and taken back as it is.
-        self.assertEqual(self.add(b"one\rtwo\r\nthree\r")[0], 0)
-        exported = self.listing("--password", PASSWORD)["memos"][2]["text"]
+        self.assertEqual(self.add("one\rtwo\r\nthree\r")[0], 0)
+        exported = self.listing()["memos"][2]["text"]
         self.assertEqual(exported, "one\rtwo\nthree\r")
         self.assertEqual(self.add(exported)[0], 0)
-        data = self.listing("--password", PASSWORD)
+        data = self.listing()
         self.assertEqual(data["memos"][3]["text"], exported)
         self.assertEqual(data["hint"], "いつもの")
         self.assertEqual([(c["index"], c["name"], c["id"]) for c in data["categories"]],
@@ -68,12 +66,11 @@ class NvmemoTest(unittest.TestCase):
         self.create()
         for t in ["さくら", "apple", "ｱｲｽ", "Banana"]:
             self.assertEqual(self.add(t)[0], 0)
-        self.assertEqual([m["text"] for m in self.listing("--password", PASSWORD, "--order", "alpha")["memos"]],
-                         ["Banana", "apple", "ｱｲｽ", "さくら"])
+        texts = [m["text"] for m in self.listing("--order", "alpha")["memos"]]
+        self.assertEqual(texts, ["Banana", "apple", "ｱｲｽ", "さくら"])
         self.assertEqual(run("delete", self.f, "1", "--password", PASSWORD)[0], 0)
         # Deleted memos stay until the next HotSync operation.
-        self.assertEqual([m["deleted"] for m in self.listing("--password", PASSWORD)["memos"]],
-                         [False, True, False, False])
+        self.assertEqual([m["deleted"] for m in self.listing()["memos"]], [False, True, False, False])
 
     def test_password_failures_show_the_hint(self):
         self.create()
@@ -86,7 +83,7 @@ class NvmemoTest(unittest.TestCase):
     def test_file_without_password(self):
         self.create(password="", hint="")
         self.assertEqual(run("add", self.f, stdin=b"plain")[0], 0)
-        self.assertEqual(self.listing()["memos"][0]["text"], "plain")
+        self.assertEqual(self.listing(password=None)["memos"][0]["text"], "plain")
         self.assertIn(b"plain\0", self.file.read_bytes())   # stored in plain without a password
 
     def test_missing_and_damaged_files(self):
@@ -112,7 +109,7 @@ class NvmemoTest(unittest.TestCase):
             self.assertIn(message, err)
         for n in (65476, 65477):   # one under the longest memo, and the longest
             self.assertEqual(self.add("x" * n)[0], 0)
-        self.assertEqual([len(m["text"]) for m in self.listing("--password", PASSWORD)["memos"]], [65476, 65477])
+        self.assertEqual([len(m["text"]) for m in self.listing()["memos"]], [65476, 65477])
         self.assertEqual(run("delete", self.f, "7", "--password", PASSWORD)[0], 64)
         self.assertEqual(run("create", self.f)[0], 1)   # exists; --force replaces
 
