@@ -1,10 +1,14 @@
-// libFuzzer target for the desktop data file reader: the input is written to
-// a file of this process and opened as a memo table with no password and with
-// "secret". Whatever opens is read through every accessor; a small table is
-// also saved, and what Save wrote must open again with the same memos.
+// libFuzzer target for both readers of the desktop data file, on arbitrary
+// bytes written to a file of this process. The data core's table opens it
+// with no password and with "secret" and is read through every accessor; a
+// small table is also saved, and what Save wrote must open again with the
+// same memos. The conduit's reader either refuses it with a result of its
+// own or holds records that its writer stores and its reader gives back
+// unchanged.
+#include "Category.h"
+#include "DesktopDb.h"
 #include "FuzzFile.h"
 #include "TessalyTable.h"
-#include "Category.h"
 
 using namespace NorvaneCommon;
 
@@ -41,11 +45,9 @@ std::string Snapshot(CTessalyTable& table)
     return s;
 }
 
-void Exercise(const uint8_t* data, size_t size, const char* password)
+void ExerciseTable(const char* password)
 {
-    if (!WriteInput("openfrom", data, size))
-        return;
-    CString path(InputPath("openfrom").c_str());
+    CString path(InputPath("datafile").c_str());
     CTessalyTable table;
     LONG result = table.OpenFrom(path, CFile::modeReadWrite, password);
     CString hint;
@@ -66,14 +68,48 @@ void Exercise(const uint8_t* data, size_t size, const char* password)
         __builtin_trap();
 }
 
+void ExerciseConduit()
+{
+    const std::string dir = InputFolder(), in = InputName("datafile"), out = in + ".out";
+    CDesktopDb db("Tessaly-Vqxa", dir.c_str(), in.c_str(), 3, 1, nullptr);
+    if (db.Open() != 0 || db.Load() != 0)
+        return;
+    db.LoadCategories();
+    if (!db.GetHeader())
+        return;
+    // Written as the conduit writes it, then read again.
+    CDesktopDb written("Tessaly-Vqxa", dir.c_str(), out.c_str(), 3, 2, nullptr);
+    for (int i = 0; i < db.GetEnd(); ++i)
+        if (const CSyncRecord* r = db.GetAt(i)) {
+            CSyncRecord copy(*r);
+            written.AddRecord(copy);
+        }
+    written.SetAppInfo("x", db.GetAppInfoData(), db.GetAppInfoLength(), 0);
+    SyncDbDescriptor desc = {};
+    written.SetHeaderFrom(desc);
+    if (written.WriteFile() != 0)
+        std::abort();
+    CDesktopDb back("Tessaly-Vqxa", dir.c_str(), out.c_str(), 3, 1, nullptr);
+    if (back.Open() != 0 || back.Load() != 0 || back.GetRecordCount() != db.GetRecordCount())
+        std::abort();
+    for (int i = 0; i < back.GetRecordCount(); ++i) {
+        CSyncRecord a, b;
+        db.ReadCopyByOrdinal(i, a);
+        back.ReadCopyByOrdinal(i, b);
+        if (a.Compare(b) != 0 || a.GetID() != b.GetID())
+            std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Exercise(data, size, nullptr);
-    Exercise(data, size, "secret");
+    // Written anew for each reader: a save may have changed it.
+    for (int reader = 0; reader < 3 && WriteInput("datafile", data, size); ++reader)
+        reader == 2 ? ExerciseConduit() : ExerciseTable(reader == 1 ? "secret" : nullptr);
     // Removed each time: libFuzzer may end the process without exit handlers.
-    std::remove(InputPath("openfrom").c_str());
-    std::remove((InputPath("openfrom") + ".new").c_str());
+    for (const char* suffix : {"", ".new", ".out", ".out.new"})
+        std::remove((InputPath("datafile") + suffix).c_str());
     return 0;
 }
