@@ -75,8 +75,6 @@ TEST(CString, BuffersAndPieces)
     s.Insert(0, "<");
     s.Delete(3, 2);
     EXPECT_EQ(s, "<abe");
-    s.Format("%s-%04d", "id", 42);
-    EXPECT_EQ(s, "id-0042");
     CString w("  \t x y \r\n");
     EXPECT_EQ(w.Trim(), "x y");
     // A trail byte equal to a space is no space to trim, and a trail byte

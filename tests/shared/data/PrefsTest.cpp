@@ -15,28 +15,21 @@ namespace {
 
 const UINT kExtensionFlags = CFile::modeReadWrite | CFile::modeCreate | CFile::modeNoTruncate;   // 0x3002
 
-typedef std::vector<unsigned char> Bytes;
+typedef std::string Bytes;
 
 Bytes Le(std::initializer_list<int> values)
 {
     Bytes b;
     for (int v : values)
         for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<unsigned char>(static_cast<unsigned>(v) >> (8 * i)));
+            b += static_cast<char>(static_cast<unsigned>(v) >> (8 * i));
     return b;
-}
-
-template <class Tail>
-Bytes operator+(Bytes a, const Tail& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 class PrefsFile : public ::testing::Test {
 protected:
-    void WriteFile(const Bytes& b) { testsupport::WriteBytes(m_path.GetString(), b); }
-    Bytes ReadFile() { return testsupport::ReadBytes(m_path.GetString()); }
+    void WriteFile(const Bytes& b) { testsupport::WriteBytes(m_path.GetString(), {b.begin(), b.end()}); }
+    Bytes ReadFile() { const auto b = testsupport::ReadBytes(m_path.GetString()); return Bytes(b.begin(), b.end()); }
 
     testsupport::TempDir m_dir;
     CString m_path = m_dir.File("UiPrefs.DAT").c_str();
@@ -69,9 +62,9 @@ TEST_F(PrefsFile, ReadsWhatTheFileHoldsAndSavesInPlace)
 {
     const struct { Bytes file; int filter, selected; } cases[] = {
         {Le({256, 5}), 5, 42},
-        {Le({256, 5}) + Bytes{1, 2}, 5, 42},   // a partial value is not taken
-        {Le({256}) + Bytes{9, 9, 9}, 3, 42},
-        {Bytes{1, 0}, 3, 42},
+        {Le({256, 5}) + Bytes("\1\2"), 5, 42},   // a partial value is not taken
+        {Le({256}) + Bytes("\t\t\t"), 3, 42},
+        {Bytes("\1", 2), 3, 42},
         {Le({999, 7, 8}), 7, 8},               // the version is not compared
         {Le({256, 1, 2, 0x55555555}), 1, 2},
     };
@@ -122,7 +115,7 @@ TEST_F(PrefsFile, StringsRoundTrip)
         out.m_strText = text.c_str();
         out.m_nAfter = -9;
         ASSERT_EQ(0, out.Save());
-        EXPECT_EQ(Le({256, static_cast<int>(text.size()) + 1}) + text + Bytes{0} + Le({-9}), ReadFile());
+        EXPECT_EQ(Le({256, static_cast<int>(text.size()) + 1}) + text + Bytes(1, 0) + Le({-9}), ReadFile());
         ASSERT_EQ(0, in.OpenFrom(m_path, CFile::modeRead));
         EXPECT_EQ(text, in.m_strText.GetString());
         EXPECT_EQ(-9, in.m_nAfter);
@@ -136,14 +129,14 @@ TEST_F(PrefsFile, StringsAsStored)
 {
     const int cap = CPrefsTable::kMaxStringLength;
     const struct { const char* what; Bytes file; int read; std::string text; int after; } cases[] = {
-        {"without NUL", Le({256, 3}) + std::string("abc") + Le({6}), 1, "abc", 6},
-        {"early NUL", Le({256, 5}) + std::string("ab\0z", 5) + Le({6}), 1, "ab", 6},
-        {"at the cap", Le({256, cap}) + std::string(cap - 1, 'y') + Bytes{0} + Le({3}), 1, std::string(cap - 1, 'y'), 3},
-        {"negative", Le({256, -1}) + std::string("abc", 4) + Le({5}), 0, "unchanged", 77},
-        {"huge", Le({256, 0x7FFFFFFF}) + std::string("abc", 4) + Le({5}), 0, "unchanged", 77},
-        {"past the end", Le({256, 9}) + std::string("abc", 4), 0, "unchanged", 77},
-        {"over the cap", Le({256, cap + 1}) + std::string(cap + 8, 'x'), 0, "unchanged", 77},
-        {"length cut short", Le({256}) + Bytes{4, 0}, 0, "unchanged", 77},
+        {"without NUL", Le({256, 3}) + "abc" + Le({6}), 1, "abc", 6},
+        {"early NUL", Le({256, 5}) + Bytes("ab\0z", 5) + Le({6}), 1, "ab", 6},
+        {"at the cap", Le({256, cap}) + Bytes(cap - 1, 'y') + Bytes(1, 0) + Le({3}), 1, std::string(cap - 1, 'y'), 3},
+        {"negative", Le({256, -1}) + Bytes("abc", 4) + Le({5}), 0, "unchanged", 77},
+        {"huge", Le({256, 0x7FFFFFFF}) + Bytes("abc", 4) + Le({5}), 0, "unchanged", 77},
+        {"past the end", Le({256, 9}) + Bytes("abc", 4), 0, "unchanged", 77},
+        {"over the cap", Le({256, cap + 1}) + Bytes(cap + 8, 'x'), 0, "unchanged", 77},
+        {"length cut short", Le({256}) + Bytes("\4", 2), 0, "unchanged", 77},
     };
     for (const auto& c : cases) {
         WriteFile(c.file);
