@@ -1,10 +1,8 @@
-// libFuzzer target for both readers of the desktop data file, on arbitrary
-// bytes written to a file of this process. The data core's table opens it
-// with no password and with "secret" and is read through every accessor; a
-// small table is also saved, and what Save wrote must open again with the
-// same memos. The conduit's reader either refuses it with a result of its
-// own or holds records that its writer stores and its reader gives back
-// unchanged.
+// Both readers of the desktop data file on arbitrary bytes. The data core's
+// table opens them with no password and with "secret", is read through every
+// accessor, and a small one saved must open again with the same memos. The
+// conduit's reader refuses them or holds records that its writer stores and
+// its reader gives back unchanged.
 #include "Category.h"
 #include "DesktopDb.h"
 #include "FuzzFile.h"

@@ -72,15 +72,14 @@ class NvmemoTest(unittest.TestCase):
         # Deleted memos stay until the next HotSync operation.
         self.assertEqual([m["deleted"] for m in self.listing()["memos"]], [False, True, False, False])
 
-    def test_password_failures_show_the_hint(self):
+    def test_passwords(self):
         self.create()
-        # A wrong password, or none and no terminal to ask on.
+        # A wrong password, or none and no terminal to ask on, shows the hint.
         for extra in (["--password", "ちがう"], []):
             code, out, err = run("list", self.f, *extra)
             self.assertEqual((code, out), (2, ""))
             self.assertIn("いつもの", err)
-
-    def test_file_without_password(self):
+        self.file.unlink()
         self.create(password="", hint="")
         self.assertEqual(run("add", self.f, stdin=b"plain")[0], 0)
         self.assertEqual(self.listing(password=None)["memos"][0]["text"], "plain")
