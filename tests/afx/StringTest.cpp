@@ -18,6 +18,7 @@ TEST(CString, SearchesNeverMatchATrailByte)
     CString s = CString("C:") + kSo + "ft" + kHyo + "\\memo";
     EXPECT_EQ(s.Find('\\'), 8);
     EXPECT_EQ(s.ReverseFind('\\'), 8);
+    EXPECT_EQ(CString(kSo).ReverseFind('\\'), -1);
     EXPECT_EQ(s.Find("\\m"), 8);
     // A substring starting at a trail byte is not a match.
     EXPECT_EQ(CString("\x83\x41\x41").Find("\x41\x41"), -1);

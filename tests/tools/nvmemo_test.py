@@ -9,8 +9,7 @@ import sys
 import tempfile
 import unittest
 
-RUNNER = None
-NVMEMO = None
+RUNNER = NVMEMO = None
 PASSWORD = "ひみつ"
 
 
