@@ -8,14 +8,18 @@
 #include <string>
 #include <unistd.h>
 
-inline const std::string& InputPath(const char* reader)
+inline std::string InputFolder()
 {
-    static const std::string path = [reader] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/fuzz-" + reader + "-" + std::to_string(getpid()) + ".dat";
-    }();
-    return path;
+    const char* dir = std::getenv("TMPDIR");
+    return dir && *dir ? dir : "/tmp";
 }
+
+inline std::string InputName(const char* reader)
+{
+    return std::string("fuzz-") + reader + "-" + std::to_string(getpid()) + ".dat";
+}
+
+inline std::string InputPath(const char* reader) { return InputFolder() + "/" + InputName(reader); }
 
 // Writes the input to InputPath(reader); false if that could not be done.
 inline bool WriteInput(const char* reader, const std::uint8_t* data, std::size_t size)

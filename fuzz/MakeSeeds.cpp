@@ -1,10 +1,8 @@
-// Writes a few well-formed desktop data files into the folder given on the
-// command line, as starting points for FuzzOpenFrom. Built with the tests'
-// DataFileBuilder, for instance:
-//   g++ -std=c++17 -DNVCOMN_STATIC -Iafx/include -Ishared/data -Itests
-//       fuzz/MakeSeeds.cpp tests/shared/data/DataFileBuilder.cpp
-//       shared/data/Blowfish.cpp shared/data/Md5.cpp -o make_seeds
+// fuzz_seeds datafile|pdb DIR: writes a few well-formed desktop data files or
+// handheld databases into DIR, as starting points for the fuzzers.
 #include "shared/data/DataFileBuilder.h"
+#include "MemoDb.h"
+#include "PdbFile.h"
 
 #include <cstdio>
 #include <string>
@@ -30,58 +28,67 @@ DataFileBuilder Memos(const char* password)
     return b;
 }
 
-bool Write(const std::string& dir, const char* name, const DataFileBuilder& b)
+bool DataFiles(const std::string& dir)
 {
-    std::string path = dir + "/" + name;
-    if (!WriteFileBytes(path, b.Build())) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    DataFileBuilder empty, odd = Memos("secret"), many = Memos(nullptr), longest = Memos("secret");
+    empty.hasAppInfo = false;
+    odd.appInfoDataOffset = 64;
+    odd.hasSortInfo = true;
+    odd.sortInfo = ToBytes("sort-info bytes");
+    odd.records[1].dataOffset = 48;
+    RecordPlan tail = RecordPlan::Raw(ToBytes(std::string("\x20\0abcdefgh\0\0\0", 13)));
+    tail.encipher = true;
+    odd.records.push_back(tail);
+    odd.trailing = ToBytes("left over");
+    for (int i = 0; i < 12; ++i)
+        many.AddMemo(std::string(static_cast<std::size_t>(i * 7), static_cast<char>('a' + i)), 100 + i);
+    longest.records.resize(1);
+    longest.records[0].text = std::string(65477, 'L');   // the longest memo a record holds
+
+    const std::pair<const char*, DataFileBuilder> files[] = {
+        {"plain.dat", Memos(nullptr)}, {"secret.dat", Memos("secret")}, {"other-password.dat", Memos("other")},
+        {"empty-password.dat", Memos("")}, {"header-only.dat", empty}, {"odd-layout.dat", odd},
+        {"many.dat", many}, {"longest.dat", longest},
+    };
+    bool ok = true;
+    for (const auto& f : files)
+        ok &= WriteFileBytes(dir + "/" + f.first, f.second.Build());
+    return ok;
+}
+
+bool PdbFiles(const std::string& dir)
+{
+    using namespace tessaly;
+    const std::string password = "secret";
+    PdbDatabase memo = NewMemoDatabase(&password, "hint"), resources;
+    AddCategory(memo.appInfo, "Work");
+    // The last two with the 0x80 bit, the last without data.
+    const char* texts[] = {"", "one", "two\nlines", "a longer memo that spans several cipher blocks", nullptr};
+    const std::uint8_t attributes[] = {0x40, 0x41, 0x40, 0xC1, 0xC0};
+    for (int i = 0; i < 5; ++i)
+        memo.records.push_back({attributes[i], NextUniqueId(memo), 0, 0,
+                                texts[i] ? EncodeMemo(0x20, texts[i], i % 2 ? &password : nullptr) : Bytes()});
+    memo.hasSortInfo = true;
+    memo.sortInfo = {1, 2, 3};
+    resources.name = "Resources";
+    resources.attributes = kPdbAttrResource;
+    resources.records.push_back({0, 0, FourCC("tSTR"), 1000, {'h', 'i', 0}});
+    return WritePdbFile(dir + "/memo.pdb", memo) == PdbResult::OK &&
+           WritePdbFile(dir + "/plain.pdb", NewMemoDatabase(nullptr, "")) == PdbResult::OK &&
+           WritePdbFile(dir + "/resources.prc", resources) == PdbResult::OK;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-        return 2;
+    const std::string kind = argc == 3 ? argv[1] : "";
+    if (kind != "datafile" && kind != "pdb") {
+        std::fprintf(stderr, "usage: %s datafile|pdb DIR\n", argv[0]);
+        return 64;
     }
-    const std::string dir = argv[1];
-    bool ok = true;
-
-    ok &= Write(dir, "plain.dat", Memos(nullptr));
-    ok &= Write(dir, "secret.dat", Memos("secret"));
-    ok &= Write(dir, "other-password.dat", Memos("other"));
-    ok &= Write(dir, "empty-password.dat", Memos(""));
-
-    DataFileBuilder empty;
-    empty.hasAppInfo = false;
-    ok &= Write(dir, "header-only.dat", empty);
-
-    DataFileBuilder odd = Memos("secret");
-    odd.appInfoDataOffset = 64;
-    odd.hasSortInfo = true;
-    odd.sortInfo = ToBytes("sort-info bytes");
-    odd.records[1].dataOffset = 48;
-    RecordPlan tail;
-    tail.useData = true;
-    tail.data = ToBytes(std::string("\x20\0abcdefgh\0\0\0", 13));
-    odd.records.push_back(tail);
-    odd.trailing = ToBytes("left over");
-    ok &= Write(dir, "odd-layout.dat", odd);
-
-    DataFileBuilder many = Memos(nullptr);
-    for (int i = 0; i < 12; ++i)
-        many.AddMemo(std::string(static_cast<std::size_t>(i * 7), static_cast<char>('a' + i)), 100 + i);
-    ok &= Write(dir, "many.dat", many);
-
-    // The longest memo a record can hold.
-    DataFileBuilder longest = Memos("secret");
-    longest.records.resize(1);
-    longest.records[0].text = std::string(65477, 'L');
-    ok &= Write(dir, "longest.dat", longest);
-
-    return ok ? 0 : 1;
+    if (kind == "pdb" ? PdbFiles(argv[2]) : DataFiles(argv[2]))
+        return 0;
+    std::fprintf(stderr, "%s: cannot write the seeds into %s\n", argv[0], argv[2]);
+    return 1;
 }

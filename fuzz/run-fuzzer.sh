@@ -5,11 +5,10 @@
 set -eu
 fuzzer=$1 corpus=$2 seconds=$3
 shift 3
-mkdir -p "$corpus"
+artifacts=$(dirname "$corpus")/$(basename "$fuzzer")-artifacts/
+mkdir -p "$corpus" "$artifacts"
 if [ $# -gt 0 ] && [ -z "$(ls -A "$corpus")" ]; then
   "$@" "$corpus"
 fi
-artifacts=$(dirname "$corpus")/$(basename "$fuzzer")-artifacts/
-mkdir -p "$artifacts"
 exec "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 \
   -artifact_prefix="$artifacts" "$corpus"

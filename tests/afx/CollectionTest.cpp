@@ -12,21 +12,19 @@ TEST(CPtrArray, GrowsInsertsAndRemoves)
     int v[1000];
     for (int i = 0; i < 1000; ++i)
         EXPECT_EQ(a.Add(&v[i]), i);
-    EXPECT_EQ(a.GetSize(), 1000);
-    EXPECT_EQ(a[999], &v[999]);
     a.InsertAt(1, &v[500], 2);
     EXPECT_EQ(a.GetSize(), 1002);
     EXPECT_EQ(a[1], &v[500]);
     EXPECT_EQ(a[2], &v[500]);
     EXPECT_EQ(a[3], &v[1]);
+    EXPECT_EQ(a[1001], &v[999]);
     a.RemoveAt(1, 2);
     EXPECT_EQ(a[1], &v[1]);
+    EXPECT_EQ(a[999], &v[999]);
     a.RemoveAt(990, 100);   // past the end: only what is there
     EXPECT_EQ(a.GetSize(), 990);
     a.SetSize(995);
     EXPECT_EQ(a[994], nullptr);
-    a.RemoveAll();
-    EXPECT_TRUE(a.IsEmpty());
 }
 
 // The map behaves like a std::map under random operations and iterates over
@@ -39,17 +37,11 @@ TEST(CMapWordToPtr, MatchesAReferenceMap)
     for (int i = 0; i < 5000; ++i) {
         WORD key = static_cast<WORD>(rng() % 40);
         void* value = reinterpret_cast<void*>(static_cast<uintptr_t>(rng() | 1));
+        void* got = nullptr;
         switch (rng() % 3) {
         case 0: m[key] = value; ref[key] = value; break;
         case 1: EXPECT_EQ(m.RemoveKey(key) != 0, ref.erase(key) == 1); break;
-        default: {
-            void* got = nullptr;
-            bool found = m.Lookup(key, got) != 0;
-            EXPECT_EQ(found, ref.count(key) == 1);
-            if (found) {
-                EXPECT_EQ(got, ref[key]);
-            }
-        }
+        default: EXPECT_EQ(m.Lookup(key, got) != 0 ? got : nullptr, ref.count(key) ? ref[key] : nullptr);
         }
         ASSERT_EQ(m.GetCount(), static_cast<int>(ref.size()));
     }

@@ -1,30 +1,29 @@
-// Reads arbitrary bytes as a preferences file, both as the memo extension's
-// settings and as a layout with strings, so the length-prefixed string
-// reader sees damaged lengths too.
+// Settings from outside on arbitrary bytes: a preferences file, read both as
+// the memo extension's settings and as a layout with strings (so the
+// length-prefixed string reader sees damaged lengths too), the path it is
+// found by, and the installer's command line (arguments split at NUL bytes,
+// parsed under the classic getopt rules, the settings path built from -f).
+#include "CommandLine.h"
 #include "FuzzFile.h"
 #include "Prefs.h"
+
+#include <vector>
 
 using namespace NorvaneCommon;
 
 namespace {
 
-class StringPrefs : public CPrefsTable {
-public:
-    CString m_strFirst = "first";
-    CString m_strSecond;
+struct StringPrefs : CPrefsTable {
+    CString m_strFirst = "first", m_strSecond;
     int m_nBetween = 0;
 
-protected:
     void ReadPrefsData() override
     {
         CPrefsTable::ReadPrefsData();
         const CString before = m_strFirst;
-        if (ReadString(m_strFirst)) {
-            if (m_strFirst.GetLength() >= kMaxStringLength)
-                std::abort();
-        } else if (m_strFirst != before) {
-            std::abort();   // a string not read must keep its value
-        }
+        // A string read is shorter than the limit; one not read keeps its value.
+        if (ReadString(m_strFirst) ? m_strFirst.GetLength() >= kMaxStringLength : m_strFirst != before)
+            std::abort();
         ReadInt(m_nBetween);
         ReadString(m_strSecond);
     }
@@ -57,5 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (keep < 0 || keep > original.GetLength() || strFuzzPath.Mid(keep) != "UiPrefs.DAT" ||
         strFuzzPath.Left(keep) != original.Left(keep))
         std::abort();
+
+    std::vector<std::string> args(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0)
+            args.emplace_back();
+        else
+            args.back() += static_cast<char>(data[i]);
+    }
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    CString errors, iniPath;
+    const ravelin::CommandLine cl = ravelin::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), errors);
+    ravelin::BuildIniPath(args[0].c_str(), cl.strIniName, iniPath);
     return 0;
 }
