@@ -31,13 +31,11 @@ public:
     {
         entries.push_back({nMessage, lError, rec.GetID()});
     }
-    void LogCreateFailure(const char* pszName, DWORD, DWORD, DWORD, DWORD, LONG lError) override
+    void LogCreateFailure(const char*, DWORD, DWORD, DWORD, DWORD, LONG lError) override
     {
         entries.push_back({MSG_CREATE_FAILED, lError, 0});
-        created = pszName;
     }
     std::vector<Entry> entries;
-    std::string created;
 };
 
 std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
@@ -56,17 +54,15 @@ protected:
     }
     std::string File() const { return dir.File(std::string(kName) + ".pdb"); }
     // Records 100..104: 101, 103 and 104 dirty; 102 in category 2; 103 private; 104 deleted.
-    void PutSample(std::vector<std::uint8_t> appInfo = std::vector<std::uint8_t>())
+    void PutSample(std::vector<std::uint8_t> appInfo = {})
     {
         PdbDatabase db;
         db.name = kName;
         db.creator = FourCC("Vqxa");
         db.type = FourCC("DATA");
         db.uniqueIdSeed = 500;
-        if (!appInfo.empty()) {
-            db.hasAppInfo = true;
-            db.appInfo = appInfo;
-        }
+        db.hasAppInfo = !appInfo.empty();
+        db.appInfo = appInfo;
         db.hasSortInfo = true;
         db.sortInfo = Bytes("sort");
         const std::uint8_t attrs[] = {0x00, 0x40, 0x02, 0x40 | 0x10, 0x80 | 0x40};
@@ -94,15 +90,23 @@ protected:
         h->SetType(FourCC("DATA"));
         return h;
     }
-    static std::vector<std::uint8_t> AppInfo(const std::string& extra)
+    // The sample, opened by a manager of the sync type.
+    std::unique_ptr<CHandheldDb> OpenSample(LONG syncType, DWORD caps = 3)
     {
-        std::vector<std::uint8_t> a(276, 0);
-        std::strcpy(reinterpret_cast<char*>(&a[2]), "Unfiled");
-        std::strcpy(reinterpret_cast<char*>(&a[2 + 16]), "Work");
-        a[258 + 1] = 7;
-        a[1] = 0x02;
-        a.insert(a.end(), extra.begin(), extra.end());
-        return a;
+        PutSample();
+        auto h = Make(syncType, caps);
+        EXPECT_EQ(0, h->Open());
+        return h;
+    }
+    std::vector<DWORD> Drain(CHandheldDb& h)
+    {
+        std::vector<DWORD> ids;
+        CSyncRecord r;
+        LONG e;
+        while ((e = h.Next(r)) == 0)
+            ids.push_back(r.GetID());
+        EXPECT_EQ(CONDUIT_NO_MORE, e);
+        return ids;
     }
     testsupport::TempDir dir;
     RecordingLog log;
@@ -110,11 +114,10 @@ protected:
 
 TEST_F(HandheldDbTest, OpensBySyncType)
 {
-    for (LONG type : {0, 1, 2, 5}) {
+    for (LONG type : {0, 1, 2, 5})
         EXPECT_EQ(CONDUIT_HANDHELD_MISSING, Make(type)->Open()) << type;
-    }
-    EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(8)->Open());
-    EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(-1)->Open());
+    for (LONG type : {8, -1})
+        EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(type)->Open()) << type;
     auto nothing = Make(6);
     EXPECT_EQ(0, nothing->Open());
     EXPECT_FALSE(nothing->IsOpen());
@@ -124,9 +127,7 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     create->SetFlags(0x0008);
     create->SetVersion(4);
     ASSERT_EQ(0, create->Open());
-    EXPECT_TRUE(create->IsOpen());
     EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->SetName("Other"));
-    EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->SetVersion(5));
     EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->Open());
     ASSERT_EQ(0, create->Close(1));
     EXPECT_EQ(CONDUIT_NOT_OPEN, create->Close(1));
@@ -137,44 +138,24 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     EXPECT_EQ(4, db.version);
 
     // An existing database is replaced by an empty one.
-    PutSample();
-    auto again = Make(7);
-    ASSERT_EQ(0, again->Open());
+    auto again = OpenSample(7);
     again->Close(0);
     EXPECT_TRUE(Get().records.empty());
-
-    PutSample();
-    auto open = Make(0);
-    EXPECT_EQ(0, open->Open());
     EXPECT_TRUE(log.entries.empty());
 }
 
-TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNot)
+TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNotAndReportsTheResetFailureFirst)
 {
-    PutSample();
-    {
-        auto h = Make(1);
-        ASSERT_EQ(0, h->Open());
-        ASSERT_EQ(0, h->Close(0));
-    }
+    OpenSample(1)->Close(0);
     EXPECT_TRUE(Get().records[1].IsDirty());
-    {
-        auto h = Make(1);
-        ASSERT_EQ(0, h->Open());
-        // Destroying an open manager closes it without the reset.
-    }
+    OpenSample(1);   // destroying an open manager closes it without the reset
     EXPECT_TRUE(Get().records[1].IsDirty());
     auto h = Make(1);
     ASSERT_EQ(0, h->Open()) << "the destroyed manager closed its database";
     ASSERT_EQ(0, h->Close(1));
     for (const PdbRecord& r : Get().records)
         EXPECT_FALSE(r.IsDirty());
-}
 
-TEST_F(HandheldDbTest, CloseReportsTheResetFailureFirstAndStillCloses)
-{
-    PutSample();
-    auto h = Make(0);
     ASSERT_EQ(0, h->Open());
     TessalyHostFailCall("SyncResetSyncFlags", 1, 0x2002);
     TessalyHostFailCall("SyncCloseDB", 1, 0x2003);
@@ -188,9 +169,7 @@ TEST_F(HandheldDbTest, CloseReportsTheResetFailureFirstAndStillCloses)
 
 TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
 {
-    PutSample();
-    auto fast = Make(0);
-    ASSERT_EQ(0, fast->Open());
+    auto fast = OpenSample(0);
     ASSERT_EQ(0, fast->Load());
     EXPECT_EQ(10, fast->GetCapacity()) << "twice the record count";
     EXPECT_EQ(3, fast->GetRecordCount());
@@ -199,6 +178,12 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
     EXPECT_EQ(4, fast->FindPositionById(104));
     EXPECT_TRUE(fast->FindById(103)->IsPrivate());
     EXPECT_EQ(CSyncRecord::StatusDeleted | CSyncRecord::StatusModified, fast->FindById(104)->GetFlags());
+    // The rest come from the handheld by position, and a copy of each is kept.
+    fast->StartAll();
+    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), Drain(*fast));
+    EXPECT_EQ(5, fast->GetRecordCount());
+    fast->StartCategory(2);
+    EXPECT_EQ((std::vector<DWORD>{102}), Drain(*fast));
     fast->Close(0);
 
     auto slow = Make(1);
@@ -207,33 +192,26 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
     EXPECT_EQ(5, slow->GetRecordCount());
     EXPECT_EQ(5u, slow->GetHandheldCount());
     EXPECT_EQ(2u, slow->FindById(102)->GetCategory());
-    CSyncRecord r;
-    ASSERT_EQ(0, slow->ReadCopyById(100, r));
-    EXPECT_EQ(std::string("memo 0"), std::string(reinterpret_cast<const char*>(r.GetData()), r.GetDataLength()));
-}
+    slow->Close(0);
 
-TEST_F(HandheldDbTest, AReadFailureEndsTheLoadAndIsLogged)
-{
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    // A read failure ends the load and is logged.
+    auto failing = Make(1);
+    ASSERT_EQ(0, failing->Open());
     TessalyHostFailCall("SyncReadRecordByIndex", 3, 0x2010);
-    EXPECT_EQ(0x2010, h->Load());
+    EXPECT_EQ(0x2010, failing->Load());
     ASSERT_EQ(1u, log.entries.size());
     EXPECT_EQ(MSG_HH_READ_FAILED, log.entries[0].message);
     EXPECT_EQ(0x2010, log.entries[0].error);
-    EXPECT_EQ(2, h->GetRecordCount());
+    EXPECT_EQ(2, failing->GetRecordCount());
 }
 
 TEST_F(HandheldDbTest, ReadsByIdWithOrWithoutLoggingAFailure)
 {
-    PutSample();
-    auto h = Make(0);
-    ASSERT_EQ(0, h->Open());
+    auto h = OpenSample(0);
     CSyncRecord r;
     ASSERT_EQ(0, h->ReadById(102, r, 1));
     EXPECT_EQ(2, r.GetPosition());
-    r.SetCategory(9);
+    EXPECT_EQ(Bytes("memo 2"), std::vector<std::uint8_t>(r.GetData(), r.GetData() + r.GetDataLength()));
     EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 0));
     EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
     EXPECT_EQ(0u, r.GetCategory());
@@ -244,35 +222,9 @@ TEST_F(HandheldDbTest, ReadsByIdWithOrWithoutLoggingAFailure)
     EXPECT_EQ(999u, log.entries[0].id);
 }
 
-TEST_F(HandheldDbTest, TheFastSyncReadsByPositionAndCategoryFromTheHandheld)
-{
-    PutSample();
-    auto h = Make(0);
-    ASSERT_EQ(0, h->Open());
-    ASSERT_EQ(0, h->Load());
-    ASSERT_EQ(3, h->GetRecordCount());
-    h->StartAll();
-    std::vector<DWORD> ids;
-    CSyncRecord r;
-    LONG e;
-    while ((e = h->Next(r)) == 0)
-        ids.push_back(r.GetID());
-    EXPECT_EQ(CONDUIT_NO_MORE, e);
-    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), ids);
-    EXPECT_EQ(5, h->GetRecordCount()) << "a copy of each is kept";
-
-    h->StartCategory(2);
-    ids.clear();
-    while (h->Next(r) == 0)
-        ids.push_back(r.GetID());
-    EXPECT_EQ((std::vector<DWORD>{102}), ids);
-}
-
 TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
 {
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    auto h = OpenSample(1);
     CSyncRecord add;
     add.SetID(0);
     add.SetData("fresh", 5);
@@ -287,24 +239,20 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     ASSERT_EQ(6u, db.records.size());
     EXPECT_EQ(3, db.records[5].attributes) << "not dirty, category 3";
 
-    CSyncRecord write = add;
-    write.SetModified(1);
-    ASSERT_EQ(0, h->WriteRecord(write));
+    add.SetModified(1);
+    ASSERT_EQ(0, h->WriteRecord(add));
     EXPECT_TRUE(Get().records[5].IsDirty()) << "writing keeps the status";
 
-    CSyncRecord nowhere;
-    nowhere.SetID(100);
-    EXPECT_EQ(CONDUIT_RECORD_NOT_FOUND, h->ReplaceAtPosition(nowhere));
     CSyncRecord replace;
     replace.SetID(100);
-    replace.SetPosition(0);
     replace.SetData("replaced", 8);
+    EXPECT_EQ(CONDUIT_RECORD_NOT_FOUND, h->ReplaceAtPosition(replace));
+    replace.SetPosition(0);
     ASSERT_EQ(0, h->ReplaceAtPosition(replace));
     EXPECT_EQ(Bytes("replaced"), Get().records[0].data);
     EXPECT_EQ(8u, h->GetAt(0)->GetDataLength()) << "the copy in memory too";
 
     CSyncRecord tooBig;
-    tooBig.SetID(0);
     std::vector<char> big(70000, 'x');
     tooBig.SetData(big.data(), static_cast<DWORD>(big.size()));
     EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->AddRecord(tooBig));
@@ -314,7 +262,6 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     ASSERT_EQ(0, h->DeleteRecord(del));
     EXPECT_EQ(SYNC_NOT_FOUND, h->DeleteRecord(del));
     EXPECT_EQ(5u, Get().records.size());
-
     ASSERT_EQ(0, h->PurgeDeleted());
     EXPECT_EQ(4u, Get().records.size());
     TessalyHostFailCall("SyncPurgeDeletedRecs", 1, 0x2020);
@@ -344,11 +291,17 @@ TEST_F(HandheldDbTest, AResourceDatabaseTakesResourceCalls)
     EXPECT_TRUE(db.records.empty());
 }
 
-TEST_F(HandheldDbTest, MovesAndRemovesCategories)
+TEST_F(HandheldDbTest, ReadsIdsInPositionOrderAndMovesAndRemovesCategories)
 {
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    auto h = OpenSample(1);
+    DWORD ids[5] = {};
+    DWORD n = 4;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->ReadRecordIdList(ids, &n));
+    EXPECT_EQ(5u, n);
+    ASSERT_EQ(0, h->ReadRecordIdList(ids, &n));
+    EXPECT_EQ(5u, n);
+    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), std::vector<DWORD>(ids, ids + 5));
+
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(16, 0));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(0, 16));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->MoveOrRemoveCategory(16, 1));
@@ -361,7 +314,13 @@ TEST_F(HandheldDbTest, MovesAndRemovesCategories)
 
 TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
 {
-    PutSample(AppInfo("KEPT-BYTES"));
+    std::vector<std::uint8_t> block(276, 0);
+    std::strcpy(reinterpret_cast<char*>(&block[2]), "Unfiled");
+    std::strcpy(reinterpret_cast<char*>(&block[2 + 16]), "Work");
+    block[1] = 0x02;
+    block[258 + 1] = 7;
+    block.insert(block.end(), {'K', 'E', 'P', 'T'});
+    PutSample(block);
     auto h = Make(1);
     ASSERT_EQ(0, h->Open());
     ASSERT_EQ(0, h->LoadCategories());
@@ -370,8 +329,8 @@ TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
     EXPECT_EQ(2, list->GetCount());
     EXPECT_EQ(7, list->GetByIndex(1)->GetID());
     EXPECT_TRUE(list->IsChanged()) << "Work was renamed on the handheld";
-    ASSERT_EQ(10u, h->GetExtraLength());
-    EXPECT_EQ(0, std::memcmp(h->GetExtra(), "KEPT-BYTES", 10));
+    ASSERT_EQ(4u, h->GetExtraLength());
+    EXPECT_EQ(0, std::memcmp(h->GetExtra(), "KEPT", 4));
 
     CPCategory home;
     home.SetName("Home");
@@ -379,11 +338,11 @@ TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
     ASSERT_EQ(0, list->AddAndMarkChanged(home));
     ASSERT_EQ(0, h->SaveAppInfo());
     PdbDatabase db = Get();
-    ASSERT_EQ(286u, db.appInfo.size());
+    ASSERT_EQ(280u, db.appInfo.size());
     EXPECT_EQ(0, db.appInfo[1]) << "renamed flags written as 0";
     EXPECT_STREQ("Home", reinterpret_cast<const char*>(&db.appInfo[2 + 32]));
     EXPECT_EQ(130, db.appInfo[258 + 2]);
-    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "KEPT-BYTES", 10)) << "the bytes after the categories stay";
+    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "KEPT", 4)) << "the bytes after the categories stay";
 
     // Nothing changed: nothing written.
     list->SetChanged(0);
@@ -402,42 +361,19 @@ TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
     BYTE sort[16];
     DWORD len = 0;
     ASSERT_EQ(0, h->ReadSortInfo(sort, sizeof sort, &len));
-    EXPECT_EQ(4u, len);
-    EXPECT_EQ(0, std::memcmp(sort, "sort", 4));
+    EXPECT_EQ(Bytes("sort"), std::vector<std::uint8_t>(sort, sort + len));
 }
 
 TEST_F(HandheldDbTest, CategoriesNeedTheCapabilityAndABlockLongEnough)
 {
-    PutSample();
-    auto none = Make(1, CDbManager::CapAppInfo);
-    ASSERT_EQ(0, none->Open());
-    EXPECT_EQ(CONDUIT_NO_CATEGORIES, none->LoadCategories());
-    none->Close(0);
-    auto noBlock = Make(1);
-    ASSERT_EQ(0, noBlock->Open());
-    EXPECT_EQ(CONDUIT_NO_APPINFO, noBlock->LoadCategories());
-    noBlock->Close(0);
-
+    for (DWORD caps : {CDbManager::CapAppInfo, CDbManager::CapCategories})
+        EXPECT_EQ(CONDUIT_NO_CATEGORIES, OpenSample(1, caps)->LoadCategories()) << caps;
+    EXPECT_EQ(CONDUIT_NO_APPINFO, OpenSample(1)->LoadCategories());
     PutSample(std::vector<std::uint8_t>(275, 0));
     auto shortBlock = Make(1);
     ASSERT_EQ(0, shortBlock->Open());
     EXPECT_EQ(CONDUIT_APPINFO_TOO_SHORT, shortBlock->LoadCategories());
     EXPECT_EQ(nullptr, shortBlock->GetCategoryList());
-}
-
-TEST_F(HandheldDbTest, ReadsTheRecordIdsInPositionOrder)
-{
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
-    DWORD ids[5] = {};
-    DWORD n = 4;
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
-    ASSERT_EQ(0, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
-    for (DWORD i = 0; i < 5; ++i)
-        EXPECT_EQ(100 + i, ids[i]);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The conduit's record: conversion from and to the Sync Manager's raw
-// record, comparison, status and copies.
+// record, comparison, copies and the log's description of it.
 #include "SyncRecord.h"
 
 #include <gtest/gtest.h>
@@ -33,11 +33,17 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     data[0] = 99;
     EXPECT_EQ(1, rec.GetData()[0]) << "the data is copied";
 
+    // A raw record claiming more data than its buffer holds is refused.
+    raw.dataLength = 6;
+    CSyncRecord refused;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, refused.FromRaw(raw));
+    EXPECT_EQ(0u, refused.GetDataLength());
+
     unsigned char out[8] = {};
     SyncRawRecord back = {};
     back.attributes = 0xFF;   // cleared and rebuilt
     back.pData = out;
-    back.bufferSize = sizeof out;
+    back.bufferSize = 5;      // the data fits a buffer of its own length exactly
     rec.SetPositionOverride(4);
     ASSERT_EQ(0, rec.ToRaw(back));
     EXPECT_EQ(0xABCDEFu, +back.recordId);
@@ -46,100 +52,81 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     EXPECT_EQ(7, +back.category);
     EXPECT_EQ(5u, +back.dataLength);
     EXPECT_EQ(0, std::memcmp(out, "\x01\x02\x03\x04\x05", 5));
+    back.bufferSize = 4;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
 
     rec.SetFlags(0);
     rec.SetPrivate(0);
-    ASSERT_EQ(0, rec.ToRaw(back));
-    EXPECT_EQ(0, +back.attributes);
-
-    // The data fits a buffer of its own length exactly, not one byte less.
-    back.bufferSize = 5;
-    EXPECT_EQ(0, rec.ToRaw(back));
-    back.bufferSize = 4;
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
     rec.SetData(nullptr, 0);
     ASSERT_EQ(0, rec.ToRaw(back));
+    EXPECT_EQ(0, +back.attributes);
     EXPECT_EQ(0u, +back.dataLength);
-}
-
-TEST(SyncRecordTest, ARawRecordClaimingMoreDataThanItsBufferIsRefused)
-{
-    unsigned char data[4] = {};
-    SyncRawRecord raw = {};
-    raw.pData = data;
-    raw.bufferSize = 4;
-    for (uint32_t claimed : {5u, 5000u}) {
-        raw.dataLength = claimed;
-        CSyncRecord rec;
-        EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.FromRaw(raw)) << claimed;
-        EXPECT_EQ(0u, rec.GetDataLength());
-    }
 }
 
 TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)
 {
-    CSyncRecord a, b;
+    struct Case {
+        const char* data;
+        DWORD category;
+        int isPrivate;
+        int expected;
+    } const cases[] = {{"abc", 0, 0, 0}, {"abc", 2, 1, 3}, {"abc", 0, 1, 4}, {"abd", 2, 1, 2}, {"abcd", 2, 1, 1}};
+    CSyncRecord a;
     a.SetData("abc", 3);
-    b.SetData("abc", 3);
-    EXPECT_EQ(0, a.Compare(b));
-    b.SetCategory(2);
-    b.SetPrivate(1);
-    EXPECT_EQ(3, a.Compare(b));
-    b.SetCategory(0);
-    EXPECT_EQ(4, a.Compare(b));
-    b.SetData("abd", 3);
-    EXPECT_EQ(2, a.Compare(b));
-    b.SetData("abcd", 4);
-    EXPECT_EQ(1, a.Compare(b));
-    a.SetID(1);
-    a.SetFlags(CSyncRecord::StatusModified);
-    b.SetData("abc", 3);
-    b.SetCategory(0);
-    b.SetPrivate(0);
-    EXPECT_EQ(0, a.Compare(b)) << "IDs and flags are not contents";
+    for (const Case& c : cases) {
+        CSyncRecord b;
+        b.SetID(1);   // IDs and flags are not contents
+        b.SetFlags(CSyncRecord::StatusModified);
+        b.SetData(c.data, static_cast<DWORD>(std::strlen(c.data)));
+        b.SetCategory(c.category);
+        b.SetPrivate(c.isPrivate);
+        EXPECT_EQ(c.expected, a.Compare(b)) << c.data << ' ' << c.category << ' ' << c.isPrivate;
+    }
 }
 
-TEST(SyncRecordTest, StatusCodesCopiesAndResets)
+TEST(SyncRecordTest, CopiesOwnTheirDataAndResettingTheStatusKeepsTheRest)
 {
     CSyncRecord r;
-    EXPECT_EQ(CSyncRecord::NoID, r.GetID());
-    EXPECT_EQ(-1, r.GetPosition());
-    EXPECT_EQ(0x20u, r.GetStatusCode());
-    r.SetArchived(1);
     r.SetModified(1);
-    EXPECT_EQ(6u, r.GetStatusCode());
     r.SetUnvisited(1);
     r.SetData("xyz", 3);
     r.SetID(5);
-
     CSyncRecord copy(r);
     r.SetData("other", 5);
-    EXPECT_EQ(3u, copy.GetDataLength());
-    EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3)) << "copies own their data";
-    EXPECT_EQ(5u, copy.GetID());
-    EXPECT_TRUE(copy.IsUnvisited());
     copy = copy;
+    ASSERT_EQ(3u, copy.GetDataLength());
     EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3));
-
+    EXPECT_TRUE(copy.IsUnvisited());
     copy.ResetStatus();
     EXPECT_EQ(0u, copy.GetFlags());
     EXPECT_FALSE(copy.IsUnvisited());
-    EXPECT_EQ(5u, copy.GetID()) << "resetting the status keeps the rest";
+    EXPECT_EQ(5u, copy.GetID());
 }
 
 TEST(SyncRecordTest, LogDescriptionUsesTheIdWhenThereIsOneElseThePosition)
 {
-    CSyncRecord r;
-    DWORD v = 1;
-    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v)) << "neither ID nor position";
-    r.SetPosition(12);
-    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v));
-    EXPECT_EQ(12u, v);
-    r.SetID(0);
-    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v)) << "a new desktop record has no ID yet";
-    r.SetID(77);
-    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v));
-    EXPECT_EQ(77u, v);
+    const DWORD none = CSyncRecord::NoID;
+    struct Case {
+        DWORD id;
+        LONG position;
+        unsigned message;
+        DWORD value;
+    } const cases[] = {
+        {none, -1, 3379, none},   // a fresh record: neither ID nor position
+        {none, 12, 3380, 12},
+        {0, 12, 3380, 12},        // a new desktop record has no ID yet
+        {77, 12, 3379, 77},
+    };
+    for (const Case& c : cases) {
+        CSyncRecord r;
+        if (c.id != none)
+            r.SetID(c.id);
+        if (c.position != -1)
+            r.SetPosition(c.position);
+        DWORD v = 1;
+        EXPECT_EQ(c.message, r.GetDescriptionMessage(&v)) << c.id;
+        EXPECT_EQ(c.value, v) << c.id;
+    }
 }
 
 } // namespace
