@@ -60,7 +60,7 @@ TEST(CategoryListTest, ReadsAndWritesTheCategoryPartOfTheBlock)
     EXPECT_EQ(0xAA, out[276]) << "nothing past the category part";
 }
 
-TEST(CategoryListTest, AddFindsAPlaceAndRefusesWhatDoesNotFit)
+TEST(CategoryListTest, AddingFindsAPlaceAndDeletingFindsTheCategory)
 {
     CCategoryList list;
     EXPECT_EQ(CONDUIT_CATEGORY_FULL, list.Add(Named("NoId", -1)));
@@ -70,9 +70,20 @@ TEST(CategoryListTest, AddFindsAPlaceAndRefusesWhatDoesNotFit)
     EXPECT_EQ(CONDUIT_CATEGORY_ID_IN_USE, list.Add(Named("Again", 130)));
     EXPECT_EQ(CONDUIT_CATEGORY_FULL, list.Add(Named("Taken", 131, 1))) << "an occupied place is not overwritten";
     EXPECT_STREQ("Work", list.GetByIndex(1)->GetName());
+    EXPECT_EQ(CONDUIT_BAD_INDEX, list.DeleteByIndex(16));
+    EXPECT_EQ(CONDUIT_BAD_INDEX, list.DeleteByIndex(5));
+    EXPECT_EQ(CONDUIT_CATEGORY_NOT_FOUND, list.DeleteByID(99));
+    EXPECT_EQ(CONDUIT_EMPTY_NAME, list.DeleteByName(""));
+    EXPECT_EQ(CONDUIT_CATEGORY_NOT_FOUND, list.DeleteByName("Garden"));
     EXPECT_FALSE(list.IsChanged());
+    ASSERT_EQ(0, list.DeleteByName("WORK"));
+    EXPECT_TRUE(list.IsChanged());
+    EXPECT_EQ(1, list.GetFreeIndex());
+    list.SetChanged(0);
     ASSERT_EQ(0, list.AddAndMarkChanged(Named("Home", 131)));
     EXPECT_TRUE(list.IsChanged());
+    ASSERT_EQ(0, list.DeleteByID(131));
+    EXPECT_EQ(1, list.GetCount());
     for (LONG id = 140; list.GetFreeIndex() != -1; ++id)
         ASSERT_EQ(0, list.Add(Named("c", id)));
     EXPECT_EQ(16, list.GetCount());
@@ -101,25 +112,6 @@ TEST(CategoryListTest, NamesAreCutAtCharacterBoundariesFoundWithoutCaseAndGetSaf
     EXPECT_EQ(4, list.FindByName("\x83\x41")->GetID());
     EXPECT_EQ(nullptr, list.FindByName("\x83\x61")) << "another character, not the same in lower case";
     EXPECT_EQ(nullptr, list.FindByName("v1.0 a/b:"));
-}
-
-TEST(CategoryListTest, DeletingByIndexIdOrName)
-{
-    CCategoryList list;
-    ASSERT_EQ(0, list.Add(Named("Unfiled", 0, 0)));
-    ASSERT_EQ(0, list.Add(Named("Work", 10)));
-    ASSERT_EQ(0, list.Add(Named("Home", 11)));
-    EXPECT_EQ(CONDUIT_BAD_INDEX, list.DeleteByIndex(16));
-    EXPECT_EQ(CONDUIT_BAD_INDEX, list.DeleteByIndex(5));
-    EXPECT_EQ(CONDUIT_CATEGORY_NOT_FOUND, list.DeleteByID(99));
-    EXPECT_EQ(CONDUIT_EMPTY_NAME, list.DeleteByName(""));
-    EXPECT_EQ(CONDUIT_CATEGORY_NOT_FOUND, list.DeleteByName("Garden"));
-    EXPECT_FALSE(list.IsChanged());
-    ASSERT_EQ(0, list.DeleteByName("WORK"));
-    EXPECT_TRUE(list.IsChanged());
-    ASSERT_EQ(0, list.DeleteByID(11));
-    EXPECT_EQ(1, list.GetCount());
-    EXPECT_EQ(1, list.GetFreeIndex());
 }
 
 TEST(CategoryListTest, ReplaceRenameIterateAndEqual)

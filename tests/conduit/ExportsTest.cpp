@@ -18,23 +18,13 @@
 
 namespace {
 
-struct Dll {
-    HMODULE h = LoadLibraryA("TessalyConduit.dll");
-    ~Dll()
-    {
-        if (h)
-            FreeLibrary(h);
-    }
-    template <class F> F Get(const char* name) { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(h, name))); }
-};
-
-Dll& TheDll()
+HMODULE TheDll()
 {
-    static Dll dll;
-    return dll;
+    static HMODULE h = LoadLibraryA("TessalyConduit.dll");
+    return h;
 }
 
-#define EXPORT(name) TheDll().Get<decltype(&name)>(#name)
+#define EXPORT(name) reinterpret_cast<decltype(&name)>(reinterpret_cast<void*>(GetProcAddress(TheDll(), #name)))
 
 int32_t CONDUIT_CALL Progress(const char*) { return 0; }
 
@@ -69,27 +59,14 @@ void Click(HWND d, std::vector<int> ids)
 
 CfgConduitInfo Record(int32_t permanent, int32_t temporary)
 {
-    CfgConduitInfo info;
-    std::memset(&info, 0, sizeof info);
-    info.dwVersion = 1;
-    info.dwSize = sizeof info;
-    info.dwCreatorId = 0x56717861;
-    std::strcpy(info.szUser, "Hanako");
-    info.syncPermanent = permanent;
-    info.syncTemporary = temporary;
-    info.syncNew = 77;
-    info.syncPref = 88;
-    return info;
+    return {1, sizeof(CfgConduitInfo), 0x56717861, 0, "Hanako", "", permanent, temporary, 77, 88};
 }
 
 } // namespace
 
 TEST(ConduitExports, NamesVersionAndInfo)
 {
-    ASSERT_TRUE(TheDll().h);
-    for (const char* name : {"OpenConduit", "GetConduitName", "GetConduitVersion", "GetConduitInfo", "ConfigureConduit",
-                             "CfgConduit"})
-        EXPECT_TRUE(GetProcAddress(TheDll().h, name)) << name;
+    ASSERT_TRUE(TheDll());
     char name[64];
     EXPECT_EQ(0, EXPORT(GetConduitName)(name, sizeof name));
     EXPECT_STREQ("Tessaly Conduit", name);
@@ -133,10 +110,10 @@ TEST(ConduitExports, EveryStringIsInTheResources)
 #undef TESSALY_ENTRY
     char buf[512];
     for (const Entry& e : entries)
-        EXPECT_STREQ(e.text, LoadStringA(TheDll().h, e.id, buf, sizeof buf) ? buf : "") << e.id;
+        EXPECT_STREQ(e.text, LoadStringA(TheDll(), e.id, buf, sizeof buf) ? buf : "") << e.id;
     // The messages of the log table, those no code writes included.
     for (unsigned id : {3311u, 3315u, 3322u, 3331u, 3346u, 3358u, 3363u, 3367u, 3373u, 3377u, 3379u, 3380u})
-        EXPECT_GT(LoadStringA(TheDll().h, id, buf, sizeof buf), 0) << id;
+        EXPECT_GT(LoadStringA(TheDll(), id, buf, sizeof buf), 0) << id;
 }
 
 TEST(ConduitExports, ArgumentChecksOfOpenAndCfg)
@@ -164,23 +141,17 @@ TEST(ConduitDialogs, ChangeActionWithCurrentSettings)
 {
     CfgConduitInfo info = Record(3, 1);
     uint32_t size = sizeof info;
-    std::string title, group, current, next, def;
     EXPECT_EQ(0, WithUser(
                      [&](HWND d) {
-                         title = uitest::WindowText(d);
-                         group = uitest::ItemText(d, 403);
-                         current = uitest::ItemText(d, 1006);
-                         next = uitest::ItemText(d, 1005);
-                         def = uitest::ItemText(d, 1004);
+                         EXPECT_EQ("Tessaly Conduit", uitest::WindowText(d));
+                         EXPECT_EQ("HotSync Action for Tessaly Conduit", uitest::ItemText(d, 403));
+                         EXPECT_EQ("Hanako's Current Settings:", uitest::ItemText(d, 1006));
+                         EXPECT_EQ("Synchronize the files.", uitest::ItemText(d, 1005));
+                         EXPECT_EQ("Desktop overwrites Palm organizer.", uitest::ItemText(d, 1004));
                          EXPECT_EQ(404, Checked(d)) << "a slow sync preselects Synchronize";
                          Click(d, {IDOK});
                      },
                      [&] { return EXPORT(CfgConduit)(0, &info, &size); }));
-    EXPECT_EQ("Tessaly Conduit", title);
-    EXPECT_EQ("HotSync Action for Tessaly Conduit", group);
-    EXPECT_EQ("Hanako's Current Settings:", current);
-    EXPECT_EQ("Synchronize the files.", next);
-    EXPECT_EQ("Desktop overwrites Palm organizer.", def);
     EXPECT_EQ(0, info.syncNew);
     EXPECT_EQ(2, info.syncPref);
 

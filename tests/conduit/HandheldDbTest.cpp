@@ -17,28 +17,24 @@ using namespace tessaly;
 namespace {
 
 const char kName[] = "Tessaly-Vqxa";
+using Bytes = std::vector<std::uint8_t>;
+using Entries = std::vector<std::vector<long>>;   // message, error, record ID
 
-struct Entry {
-    unsigned message;
-    LONG error;
-    DWORD id;
-};
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class RecordingLog : public CSyncLog {
 public:
-    void LogError(unsigned nMessage, LONG lError) override { entries.push_back({nMessage, lError, 0}); }
-    void LogRecord(unsigned nMessage, const CSyncRecord& rec, LONG lError) override
+    void LogError(unsigned message, LONG error) override { entries.push_back({long(message), long(error), 0}); }
+    void LogRecord(unsigned message, const CSyncRecord& rec, LONG error) override
     {
-        entries.push_back({nMessage, lError, rec.GetID()});
+        entries.push_back({long(message), long(error), long(rec.GetID())});
     }
-    void LogCreateFailure(const char*, DWORD, DWORD, DWORD, DWORD, LONG lError) override
+    void LogCreateFailure(const char*, DWORD, DWORD, DWORD, DWORD, LONG error) override
     {
-        entries.push_back({MSG_CREATE_FAILED, lError, 0});
+        entries.push_back({long(MSG_CREATE_FAILED), long(error), 0});
     }
-    std::vector<Entry> entries;
+    Entries entries;
 };
-
-std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
 
 class HandheldDbTest : public ::testing::Test {
 protected:
@@ -54,7 +50,7 @@ protected:
     }
     std::string File() const { return dir.File(std::string(kName) + ".pdb"); }
     // Records 100..104: 101, 103 and 104 dirty; 102 in category 2; 103 private; 104 deleted.
-    void PutSample(std::vector<std::uint8_t> appInfo = {})
+    void PutSample(const Bytes& appInfo = {})
     {
         PdbDatabase db;
         db.name = kName;
@@ -64,15 +60,13 @@ protected:
         db.hasAppInfo = !appInfo.empty();
         db.appInfo = appInfo;
         db.hasSortInfo = true;
-        db.sortInfo = Bytes("sort");
+        db.sortInfo = B("sort");
         const std::uint8_t attrs[] = {0x00, 0x40, 0x02, 0x40 | 0x10, 0x80 | 0x40};
         for (std::uint32_t i = 0; i < 5; ++i) {
-            PdbRecord r;
-            r.uniqueId = 100 + i;
-            r.attributes = attrs[i];
-            if (i != 4)
-                r.data = Bytes("memo " + std::to_string(i));
-            db.records.push_back(r);
+            db.records.emplace_back();
+            db.records.back().uniqueId = 100 + i;
+            db.records.back().attributes = attrs[i];
+            db.records.back().data = i == 4 ? Bytes() : B("memo " + std::to_string(i));
         }
         ASSERT_EQ(PdbResult::OK, WritePdbFile(File(), db));
     }
@@ -90,23 +84,11 @@ protected:
         h->SetType(FourCC("DATA"));
         return h;
     }
-    // The sample, opened by a manager of the sync type.
-    std::unique_ptr<CHandheldDb> OpenSample(LONG syncType, DWORD caps = 3)
+    std::unique_ptr<CHandheldDb> Opened(LONG syncType, DWORD caps = 3)
     {
-        PutSample();
         auto h = Make(syncType, caps);
         EXPECT_EQ(0, h->Open());
         return h;
-    }
-    std::vector<DWORD> Drain(CHandheldDb& h)
-    {
-        std::vector<DWORD> ids;
-        CSyncRecord r;
-        LONG e;
-        while ((e = h.Next(r)) == 0)
-            ids.push_back(r.GetID());
-        EXPECT_EQ(CONDUIT_NO_MORE, e);
-        return ids;
     }
     testsupport::TempDir dir;
     RecordingLog log;
@@ -121,6 +103,9 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     auto nothing = Make(6);
     EXPECT_EQ(0, nothing->Open());
     EXPECT_FALSE(nothing->IsOpen());
+    TessalyHostFailCall("SyncCreateDB", 1, 0x2030);
+    EXPECT_EQ(0x2030, Make(3)->Open());
+    EXPECT_EQ((Entries{{MSG_CREATE_FAILED, 0x2030, 0}}), log.entries);
 
     // Desktop overwrites handheld: no database to delete, and that is fine.
     auto create = Make(3);
@@ -132,26 +117,23 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     ASSERT_EQ(0, create->Close(1));
     EXPECT_EQ(CONDUIT_NOT_OPEN, create->Close(1));
     PdbDatabase db = Get();
-    EXPECT_EQ("Vqxa", FourCCText(db.creator));
-    EXPECT_EQ("DATA", FourCCText(db.type));
+    EXPECT_EQ("Vqxa DATA", FourCCText(db.creator) + " " + FourCCText(db.type));
     EXPECT_EQ(0x0008, db.attributes);
     EXPECT_EQ(4, db.version);
 
     // An existing database is replaced by an empty one.
-    auto again = OpenSample(7);
-    again->Close(0);
+    PutSample();
+    Opened(7);
     EXPECT_TRUE(Get().records.empty());
-    EXPECT_TRUE(log.entries.empty());
 }
 
 TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNotAndReportsTheResetFailureFirst)
 {
-    OpenSample(1)->Close(0);
+    PutSample();
+    Opened(1)->Close(0);
+    Opened(1);   // destroying an open manager closes it without the reset
     EXPECT_TRUE(Get().records[1].IsDirty());
-    OpenSample(1);   // destroying an open manager closes it without the reset
-    EXPECT_TRUE(Get().records[1].IsDirty());
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open()) << "the destroyed manager closed its database";
+    auto h = Opened(1);
     ASSERT_EQ(0, h->Close(1));
     for (const PdbRecord& r : Get().records)
         EXPECT_FALSE(r.IsDirty());
@@ -161,15 +143,13 @@ TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNotAndReportsTheResetF
     TessalyHostFailCall("SyncCloseDB", 1, 0x2003);
     EXPECT_EQ(0x2002, h->Close(1));
     EXPECT_FALSE(h->IsOpen());
-    ASSERT_EQ(2u, log.entries.size());
-    EXPECT_EQ(MSG_RESET_FLAGS_FAILED, log.entries[0].message);
-    EXPECT_EQ(MSG_CLOSE_FAILED, log.entries[1].message);
-    EXPECT_EQ(0x2003, log.entries[1].error);
+    EXPECT_EQ((Entries{{MSG_RESET_FLAGS_FAILED, 0x2002, 0}, {MSG_CLOSE_FAILED, 0x2003, 0}}), log.entries);
 }
 
-TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
+TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSyncAndReadsById)
 {
-    auto fast = OpenSample(0);
+    PutSample();
+    auto fast = Opened(0);
     ASSERT_EQ(0, fast->Load());
     EXPECT_EQ(10, fast->GetCapacity()) << "twice the record count";
     EXPECT_EQ(3, fast->GetRecordCount());
@@ -179,52 +159,48 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
     EXPECT_TRUE(fast->FindById(103)->IsPrivate());
     EXPECT_EQ(CSyncRecord::StatusDeleted | CSyncRecord::StatusModified, fast->FindById(104)->GetFlags());
     // The rest come from the handheld by position, and a copy of each is kept.
+    std::vector<DWORD> ids;
+    CSyncRecord r;
+    LONG e;
     fast->StartAll();
-    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), Drain(*fast));
-    EXPECT_EQ(5, fast->GetRecordCount());
+    while ((e = fast->Next(r)) == 0)
+        ids.push_back(r.GetID());
+    EXPECT_EQ(CONDUIT_NO_MORE, e);
     fast->StartCategory(2);
-    EXPECT_EQ((std::vector<DWORD>{102}), Drain(*fast));
+    while (fast->Next(r) == 0)
+        ids.push_back(r.GetID());
+    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104, 102}), ids);
+    EXPECT_EQ(5, fast->GetRecordCount());
+
+    ASSERT_EQ(0, fast->ReadById(102, r, 1));
+    EXPECT_EQ(2, r.GetPosition());
+    EXPECT_EQ(B("memo 2"), Bytes(r.GetData(), r.GetData() + r.GetDataLength()));
+    EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 0));
+    EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
+    EXPECT_EQ(0u, r.GetCategory());
+    EXPECT_EQ(0u, r.GetDataLength());
+    EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 1));
     fast->Close(0);
 
-    auto slow = Make(1);
-    ASSERT_EQ(0, slow->Open());
+    auto slow = Opened(1);
     ASSERT_EQ(0, slow->Load());
     EXPECT_EQ(5, slow->GetRecordCount());
     EXPECT_EQ(5u, slow->GetHandheldCount());
     EXPECT_EQ(2u, slow->FindById(102)->GetCategory());
     slow->Close(0);
-
-    // A read failure ends the load and is logged.
-    auto failing = Make(1);
-    ASSERT_EQ(0, failing->Open());
+    // A read failure ends the load and is logged with the place it happened.
+    auto failing = Opened(1);
     TessalyHostFailCall("SyncReadRecordByIndex", 3, 0x2010);
     EXPECT_EQ(0x2010, failing->Load());
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(MSG_HH_READ_FAILED, log.entries[0].message);
-    EXPECT_EQ(0x2010, log.entries[0].error);
     EXPECT_EQ(2, failing->GetRecordCount());
-}
-
-TEST_F(HandheldDbTest, ReadsByIdWithOrWithoutLoggingAFailure)
-{
-    auto h = OpenSample(0);
-    CSyncRecord r;
-    ASSERT_EQ(0, h->ReadById(102, r, 1));
-    EXPECT_EQ(2, r.GetPosition());
-    EXPECT_EQ(Bytes("memo 2"), std::vector<std::uint8_t>(r.GetData(), r.GetData() + r.GetDataLength()));
-    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 0));
-    EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
-    EXPECT_EQ(0u, r.GetCategory());
-    EXPECT_EQ(0u, r.GetDataLength());
-    EXPECT_TRUE(log.entries.empty());
-    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 1));
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(999u, log.entries[0].id);
+    EXPECT_EQ((Entries{{MSG_HH_READ_FAILED, SYNC_NOT_FOUND, 999}, {MSG_HH_READ_FAILED, 0x2010, long(CSyncRecord::NoID)}}),
+              log.entries);
 }
 
 TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
 {
-    auto h = OpenSample(1);
+    PutSample();
+    auto h = Opened(1);
     CSyncRecord add;
     add.SetID(0);
     add.SetData("fresh", 5);
@@ -238,7 +214,6 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     PdbDatabase db = Get();
     ASSERT_EQ(6u, db.records.size());
     EXPECT_EQ(3, db.records[5].attributes) << "not dirty, category 3";
-
     add.SetModified(1);
     ASSERT_EQ(0, h->WriteRecord(add));
     EXPECT_TRUE(Get().records[5].IsDirty()) << "writing keeps the status";
@@ -249,13 +224,11 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     EXPECT_EQ(CONDUIT_RECORD_NOT_FOUND, h->ReplaceAtPosition(replace));
     replace.SetPosition(0);
     ASSERT_EQ(0, h->ReplaceAtPosition(replace));
-    EXPECT_EQ(Bytes("replaced"), Get().records[0].data);
+    EXPECT_EQ(B("replaced"), Get().records[0].data);
     EXPECT_EQ(8u, h->GetAt(0)->GetDataLength()) << "the copy in memory too";
-
-    CSyncRecord tooBig;
     std::vector<char> big(70000, 'x');
-    tooBig.SetData(big.data(), static_cast<DWORD>(big.size()));
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->AddRecord(tooBig));
+    replace.SetData(big.data(), static_cast<DWORD>(big.size()));
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->AddRecord(replace));
 
     CSyncRecord del;
     del.SetID(101);
@@ -266,41 +239,35 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     EXPECT_EQ(4u, Get().records.size());
     TessalyHostFailCall("SyncPurgeDeletedRecs", 1, 0x2020);
     EXPECT_EQ(0x2020, h->PurgeDeleted());
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(MSG_PURGE_FAILED, log.entries[0].message);
-}
+    EXPECT_EQ((Entries{{MSG_PURGE_FAILED, 0x2020, 0}}), log.entries);
 
-TEST_F(HandheldDbTest, AResourceDatabaseTakesResourceCalls)
-{
-    auto h = Make(3);
-    h->SetName("Resources");
-    h->SetFlags(SYNC_DB_RESOURCE);
-    EXPECT_FALSE(h->IsRecordDb());
-    ASSERT_EQ(0, h->Open());
-    CSyncRecord r;
-    r.SetID(7);
-    r.SetData("res", 3);
-    ASSERT_EQ(0, h->AddRecord(r));
-    EXPECT_EQ(0, r.GetPosition());
-    PdbDatabase db;
+    // A resource database takes the resource calls.
+    auto res = Make(3);
+    res->SetName("Resources");
+    res->SetFlags(SYNC_DB_RESOURCE);
+    EXPECT_FALSE(res->IsRecordDb());
+    ASSERT_EQ(0, res->Open());
+    del.SetID(7);
+    del.SetData("res", 3);
+    ASSERT_EQ(0, res->AddRecord(del));
+    EXPECT_EQ(0, del.GetPosition());
     ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
     ASSERT_EQ(1u, db.records.size());
     EXPECT_EQ(7, db.records[0].resourceId);
-    ASSERT_EQ(0, h->DeleteRecord(r));
+    ASSERT_EQ(0, res->DeleteRecord(del));
     ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
     EXPECT_TRUE(db.records.empty());
 }
 
 TEST_F(HandheldDbTest, ReadsIdsInPositionOrderAndMovesAndRemovesCategories)
 {
-    auto h = OpenSample(1);
+    PutSample();
+    auto h = Opened(1);
     DWORD ids[5] = {};
     DWORD n = 4;
     EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
     ASSERT_EQ(0, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
-    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), std::vector<DWORD>(ids, ids + 5));
+    EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), std::vector<DWORD>(ids, ids + n));
 
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(16, 0));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(0, 16));
@@ -314,35 +281,44 @@ TEST_F(HandheldDbTest, ReadsIdsInPositionOrderAndMovesAndRemovesCategories)
 
 TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
 {
-    std::vector<std::uint8_t> block(276, 0);
+    for (DWORD caps : {CDbManager::CapAppInfo, CDbManager::CapCategories}) {
+        PutSample(Bytes(276, 0));
+        EXPECT_EQ(CONDUIT_NO_CATEGORIES, Opened(1, caps)->LoadCategories()) << caps;
+    }
+    PutSample();
+    EXPECT_EQ(CONDUIT_NO_APPINFO, Opened(1)->LoadCategories());
+    PutSample(Bytes(275, 0));
+    auto h = Opened(1);
+    EXPECT_EQ(CONDUIT_APPINFO_TOO_SHORT, h->LoadCategories());
+    EXPECT_EQ(nullptr, h->GetCategoryList());
+    h->Close(0);
+
+    Bytes block(276, 0);
     std::strcpy(reinterpret_cast<char*>(&block[2]), "Unfiled");
     std::strcpy(reinterpret_cast<char*>(&block[2 + 16]), "Work");
-    block[1] = 0x02;
+    block[1] = 0x02;   // Work renamed on the handheld
     block[258 + 1] = 7;
     block.insert(block.end(), {'K', 'E', 'P', 'T'});
     PutSample(block);
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    h = Opened(1);
     ASSERT_EQ(0, h->LoadCategories());
     CCategoryList* list = h->GetCategoryList();
     ASSERT_TRUE(list);
     EXPECT_EQ(2, list->GetCount());
     EXPECT_EQ(7, list->GetByIndex(1)->GetID());
-    EXPECT_TRUE(list->IsChanged()) << "Work was renamed on the handheld";
-    ASSERT_EQ(4u, h->GetExtraLength());
-    EXPECT_EQ(0, std::memcmp(h->GetExtra(), "KEPT", 4));
+    EXPECT_TRUE(list->IsChanged());
+    EXPECT_EQ(B("KEPT"), Bytes(h->GetExtra(), h->GetExtra() + h->GetExtraLength()));
 
     CPCategory home;
     home.SetName("Home");
     home.SetID(130);
     ASSERT_EQ(0, list->AddAndMarkChanged(home));
     ASSERT_EQ(0, h->SaveAppInfo());
-    PdbDatabase db = Get();
-    ASSERT_EQ(280u, db.appInfo.size());
-    EXPECT_EQ(0, db.appInfo[1]) << "renamed flags written as 0";
-    EXPECT_STREQ("Home", reinterpret_cast<const char*>(&db.appInfo[2 + 32]));
-    EXPECT_EQ(130, db.appInfo[258 + 2]);
-    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "KEPT", 4)) << "the bytes after the categories stay";
+    Bytes written = Get().appInfo;
+    block[1] = 0;   // renamed flags written as 0
+    std::strcpy(reinterpret_cast<char*>(&block[2 + 32]), "Home");
+    block[258 + 2] = 130;
+    EXPECT_EQ(block, written) << "the bytes after the categories stay";
 
     // Nothing changed: nothing written.
     list->SetChanged(0);
@@ -350,30 +326,18 @@ TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
     ASSERT_EQ(0, h->SaveAppInfo());
     EXPECT_EQ(mod, Get().modNumber);
 
-    std::vector<BYTE> huge(65520 - 276 + 1);
+    Bytes huge(65520 - 276 + 1);
     EXPECT_EQ(CONDUIT_TOO_LONG, h->SetExtra(static_cast<DWORD>(huge.size()), huge.data()));
     ASSERT_EQ(0, h->SetExtra(3, reinterpret_cast<const BYTE*>("new")));
     ASSERT_EQ(0, h->SaveAppInfo());
-    db = Get();
-    ASSERT_EQ(279u, db.appInfo.size());
-    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "new", 3));
+    block.resize(276);
+    block.insert(block.end(), {'n', 'e', 'w'});
+    EXPECT_EQ(block, Get().appInfo);
 
     BYTE sort[16];
     DWORD len = 0;
     ASSERT_EQ(0, h->ReadSortInfo(sort, sizeof sort, &len));
-    EXPECT_EQ(Bytes("sort"), std::vector<std::uint8_t>(sort, sort + len));
-}
-
-TEST_F(HandheldDbTest, CategoriesNeedTheCapabilityAndABlockLongEnough)
-{
-    for (DWORD caps : {CDbManager::CapAppInfo, CDbManager::CapCategories})
-        EXPECT_EQ(CONDUIT_NO_CATEGORIES, OpenSample(1, caps)->LoadCategories()) << caps;
-    EXPECT_EQ(CONDUIT_NO_APPINFO, OpenSample(1)->LoadCategories());
-    PutSample(std::vector<std::uint8_t>(275, 0));
-    auto shortBlock = Make(1);
-    ASSERT_EQ(0, shortBlock->Open());
-    EXPECT_EQ(CONDUIT_APPINFO_TOO_SHORT, shortBlock->LoadCategories());
-    EXPECT_EQ(nullptr, shortBlock->GetCategoryList());
+    EXPECT_EQ(B("sort"), Bytes(sort, sort + len));
 }
 
 } // namespace

@@ -54,79 +54,46 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     EXPECT_EQ(0, std::memcmp(out, "\x01\x02\x03\x04\x05", 5));
     back.bufferSize = 4;
     EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
-
-    rec.SetFlags(0);
-    rec.SetPrivate(0);
-    rec.SetData(nullptr, 0);
-    ASSERT_EQ(0, rec.ToRaw(back));
-    EXPECT_EQ(0, +back.attributes);
-    EXPECT_EQ(0u, +back.dataLength);
 }
 
 TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)
 {
-    struct Case {
-        const char* data;
-        DWORD category;
-        int isPrivate;
-        int expected;
-    } const cases[] = {{"abc", 0, 0, 0}, {"abc", 2, 1, 3}, {"abc", 0, 1, 4}, {"abd", 2, 1, 2}, {"abcd", 2, 1, 1}};
-    CSyncRecord a;
+    CSyncRecord a, b;
     a.SetData("abc", 3);
-    for (const Case& c : cases) {
-        CSyncRecord b;
-        b.SetID(1);   // IDs and flags are not contents
-        b.SetFlags(CSyncRecord::StatusModified);
-        b.SetData(c.data, static_cast<DWORD>(std::strlen(c.data)));
-        b.SetCategory(c.category);
-        b.SetPrivate(c.isPrivate);
-        EXPECT_EQ(c.expected, a.Compare(b)) << c.data << ' ' << c.category << ' ' << c.isPrivate;
-    }
+    b.SetData("abc", 3);
+    b.SetID(1);
+    b.SetFlags(CSyncRecord::StatusModified);
+    EXPECT_EQ(0, a.Compare(b)) << "IDs and flags are not contents";
+    b.SetPrivate(1);
+    EXPECT_EQ(4, a.Compare(b));
+    b.SetCategory(2);
+    EXPECT_EQ(3, a.Compare(b));
+    b.SetData("abd", 3);
+    EXPECT_EQ(2, a.Compare(b));
+    b.SetData("abcd", 4);
+    EXPECT_EQ(1, a.Compare(b));
 }
 
-TEST(SyncRecordTest, CopiesOwnTheirDataAndResettingTheStatusKeepsTheRest)
+TEST(SyncRecordTest, CopiesOwnTheirDataAndTheLogDescribesByIdElsePosition)
 {
     CSyncRecord r;
-    r.SetModified(1);
-    r.SetUnvisited(1);
     r.SetData("xyz", 3);
-    r.SetID(5);
     CSyncRecord copy(r);
     r.SetData("other", 5);
     copy = copy;
     ASSERT_EQ(3u, copy.GetDataLength());
     EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3));
-    EXPECT_TRUE(copy.IsUnvisited());
-    copy.ResetStatus();
-    EXPECT_EQ(0u, copy.GetFlags());
-    EXPECT_FALSE(copy.IsUnvisited());
-    EXPECT_EQ(5u, copy.GetID());
-}
 
-TEST(SyncRecordTest, LogDescriptionUsesTheIdWhenThereIsOneElseThePosition)
-{
-    const DWORD none = CSyncRecord::NoID;
-    struct Case {
-        DWORD id;
-        LONG position;
-        unsigned message;
-        DWORD value;
-    } const cases[] = {
-        {none, -1, 3379, none},   // a fresh record: neither ID nor position
-        {none, 12, 3380, 12},
-        {0, 12, 3380, 12},        // a new desktop record has no ID yet
-        {77, 12, 3379, 77},
-    };
-    for (const Case& c : cases) {
-        CSyncRecord r;
-        if (c.id != none)
-            r.SetID(c.id);
-        if (c.position != -1)
-            r.SetPosition(c.position);
-        DWORD v = 1;
-        EXPECT_EQ(c.message, r.GetDescriptionMessage(&v)) << c.id;
-        EXPECT_EQ(c.value, v) << c.id;
-    }
+    DWORD v = 1;
+    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v)) << "neither ID nor position";
+    r.SetPosition(12);
+    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v));
+    EXPECT_EQ(12u, v);
+    r.SetID(0);
+    EXPECT_EQ(3380u, r.GetDescriptionMessage(&v)) << "a new desktop record has no ID yet";
+    r.SetID(77);
+    EXPECT_EQ(3379u, r.GetDescriptionMessage(&v));
+    EXPECT_EQ(77u, v);
 }
 
 } // namespace
