@@ -72,50 +72,44 @@ TEST(DbManagerTest, AddsAtTheFirstEmptyPlaceAndGrowsBy2000)
     EXPECT_EQ(2000, m.FindPositionById(5000));
 }
 
-TEST(DbManagerTest, ReadsCopiesByIdOrdinalAndCategory)
-{
-    CDbManager m(1, 3, nullptr);
-    ASSERT_EQ(0, m.SetAt(5, Rec(50, 0, 2)));
-    ASSERT_EQ(0, m.SetAt(2, Rec(20, 0, 1)));
-    EXPECT_EQ(6, m.GetEnd());
-    CSyncRecord r;
-    ASSERT_EQ(0, m.ReadCopyByOrdinal(1, r));
-    EXPECT_EQ(50u, r.GetID());
-    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyByOrdinal(2, r));
-    ASSERT_EQ(0, m.ReadCopyById(20, r));
-    EXPECT_EQ(2, r.GetPosition());
-    r.SetCategory(9);
-    EXPECT_EQ(1u, m.FindById(20)->GetCategory()) << "a copy";
-    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyById(21, r));
-    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyByIdAndCategory(50, 1, r));
-    ASSERT_EQ(0, m.ReadCopyByIdAndCategory(50, 2, r));
-
-    ASSERT_EQ(0, m.SetAt(2, Rec(21)));
-    EXPECT_EQ(-1, m.FindPositionById(20)) << "a replaced record is gone from the lookup";
-    EXPECT_EQ(2, m.FindPositionById(21));
-    EXPECT_EQ(CONDUIT_BAD_INDEX, m.SetAt(-1, Rec(1)));
-}
-
-TEST(DbManagerTest, IteratesByEveryMode)
+TEST(DbManagerTest, ReadsCopiesAndIteratesByEveryMode)
 {
     CDbManager m(1, 3, nullptr);
     CSyncRecord r;
     EXPECT_EQ(CONDUIT_BAD_ITERATION, m.Next(r));
-    ASSERT_EQ(0, m.SetAt(0, Rec(1, 0, 2)));
-    ASSERT_EQ(0, m.SetAt(2, Rec(2, 4, 2)));
     CSyncRecord unvisited = Rec(3, 2, 1);
     unvisited.SetUnvisited(1);
+    ASSERT_EQ(0, m.SetAt(5, Rec(50, 0, 2)));
     ASSERT_EQ(0, m.SetAt(3, unvisited));
+    ASSERT_EQ(0, m.SetAt(2, Rec(2, 4, 2)));
+    ASSERT_EQ(0, m.SetAt(0, Rec(1, 0, 2)));
+    EXPECT_EQ(6, m.GetEnd());
+    ASSERT_EQ(0, m.ReadCopyByOrdinal(3, r));
+    EXPECT_EQ(50u, r.GetID());
+    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyByOrdinal(4, r));
+    ASSERT_EQ(0, m.ReadCopyById(2, r));
+    EXPECT_EQ(2, r.GetPosition());
+    r.SetCategory(9);
+    EXPECT_EQ(2u, m.FindById(2)->GetCategory()) << "a copy";
+    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyById(21, r));
+    EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyByIdAndCategory(50, 1, r));
+    ASSERT_EQ(0, m.ReadCopyByIdAndCategory(50, 2, r));
+
     m.StartAll();
-    EXPECT_EQ((std::vector<DWORD>{1, 2, 3}), Drain(m)) << "empty places are skipped";
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 50}), Drain(m)) << "empty places are skipped";
     m.StartUnvisited();
     EXPECT_EQ((std::vector<DWORD>{3}), Drain(m));
     m.StartCategory(2);
-    EXPECT_EQ((std::vector<DWORD>{1, 2}), Drain(m));
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 50}), Drain(m));
     m.StartChangedInCategory(2);
     EXPECT_EQ((std::vector<DWORD>{2}), Drain(m));
     m.StartStatusMask(0x20 | 0x02);
-    EXPECT_EQ((std::vector<DWORD>{1, 3}), Drain(m)) << "0x20 is the code of a record without flags";
+    EXPECT_EQ((std::vector<DWORD>{1, 3, 50}), Drain(m)) << "0x20 is the code of a record without flags";
+
+    ASSERT_EQ(0, m.SetAt(2, Rec(21)));
+    EXPECT_EQ(-1, m.FindPositionById(2)) << "a replaced record is gone from the lookup";
+    EXPECT_EQ(2, m.FindPositionById(21));
+    EXPECT_EQ(CONDUIT_BAD_INDEX, m.SetAt(-1, Rec(1)));
 
     // Changed first: each unchanged record swaps with the next changed one.
     CDbManager c(0, 3, nullptr);
