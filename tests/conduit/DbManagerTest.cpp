@@ -37,9 +37,10 @@ std::vector<DWORD> Ids(const CDbManager& m)
     return ids;
 }
 
-// What an iteration started just before yields.
-std::vector<DWORD> Drain(CDbManager& m)
+// What the iteration just started yields.
+std::vector<DWORD> Drain(CDbManager& m, LONG started)
 {
+    EXPECT_EQ(0, started);
     std::vector<DWORD> ids;
     CSyncRecord r;
     LONG e;
@@ -95,16 +96,12 @@ TEST(DbManagerTest, ReadsCopiesAndIteratesByEveryMode)
     EXPECT_EQ(CONDUIT_NO_MORE, m.ReadCopyByIdAndCategory(50, 1, r));
     ASSERT_EQ(0, m.ReadCopyByIdAndCategory(50, 2, r));
 
-    m.StartAll();
-    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 50}), Drain(m)) << "empty places are skipped";
-    m.StartUnvisited();
-    EXPECT_EQ((std::vector<DWORD>{3}), Drain(m));
-    m.StartCategory(2);
-    EXPECT_EQ((std::vector<DWORD>{1, 2, 50}), Drain(m));
-    m.StartChangedInCategory(2);
-    EXPECT_EQ((std::vector<DWORD>{2}), Drain(m));
-    m.StartStatusMask(0x20 | 0x02);
-    EXPECT_EQ((std::vector<DWORD>{1, 3, 50}), Drain(m)) << "0x20 is the code of a record without flags";
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 50}), Drain(m, m.StartAll())) << "empty places are skipped";
+    EXPECT_EQ((std::vector<DWORD>{3}), Drain(m, m.StartUnvisited()));
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 50}), Drain(m, m.StartCategory(2)));
+    EXPECT_EQ((std::vector<DWORD>{2}), Drain(m, m.StartChangedInCategory(2)));
+    // 0x20 is the status code of a record without flags.
+    EXPECT_EQ((std::vector<DWORD>{1, 3, 50}), Drain(m, m.StartStatusMask(0x20 | 0x02)));
 
     ASSERT_EQ(0, m.SetAt(2, Rec(21)));
     EXPECT_EQ(-1, m.FindPositionById(2)) << "a replaced record is gone from the lookup";
@@ -116,9 +113,9 @@ TEST(DbManagerTest, ReadsCopiesAndIteratesByEveryMode)
     const DWORD flags[] = {0, 4, 0, 0, 1, 0, 8};
     for (DWORD i = 0; i < 7; ++i)
         ASSERT_EQ(0, c.AddToArray(Rec(i, flags[i])));
-    ASSERT_EQ(0, c.StartChanged());
+    const LONG started = c.StartChanged();
     EXPECT_EQ((std::vector<DWORD>{1, 4, 6, 3, 0, 5, 2}), Ids(c));
-    EXPECT_EQ((std::vector<DWORD>{1, 4, 6}), Drain(c));
+    EXPECT_EQ((std::vector<DWORD>{1, 4, 6}), Drain(c, started));
 }
 
 TEST(DbManagerTest, ReordersKeepTheLookupRight)

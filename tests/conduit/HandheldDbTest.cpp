@@ -89,7 +89,7 @@ protected:
     RecordingLog log;
 };
 
-TEST_F(HandheldDbTest, OpensBySyncType)
+TEST_F(HandheldDbTest, OpensBySyncTypeAndCloses)
 {
     for (LONG type : {0, 1, 2, 5})
         EXPECT_EQ(CONDUIT_HANDHELD_MISSING, Make(type)->Open()) << type;
@@ -100,7 +100,6 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     EXPECT_FALSE(nothing->IsOpen());
     TessalyHostFailCall("SyncCreateDB", 1, 0x2030);
     EXPECT_EQ(0x2030, Make(3)->Open());
-    EXPECT_EQ((Entries{{MSG_CREATE_FAILED, 0x2030, 0}}), log.entries);
 
     // Desktop overwrites handheld: no database to delete, and that is fine.
     auto create = Make(3);
@@ -110,19 +109,16 @@ TEST_F(HandheldDbTest, OpensBySyncType)
     EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->Open());
     ASSERT_EQ(0, create->Close(1));
     EXPECT_EQ(CONDUIT_NOT_OPEN, create->Close(1));
-    PdbDatabase db = Get();
-    EXPECT_EQ("Vqxa DATA", FourCCText(db.creator) + " " + FourCCText(db.type));
-    EXPECT_EQ(0x0008, db.attributes);
-    EXPECT_EQ(4, db.version);
+    const PdbDatabase db = Get();
+    EXPECT_EQ("Vqxa DATA 8 4", FourCCText(db.creator) + " " + FourCCText(db.type) + " " + std::to_string(db.attributes) +
+                                   " " + std::to_string(db.version));
 
     // An existing database is replaced by an empty one.
     PutSample();
     Opened(7);
     EXPECT_TRUE(Get().records.empty());
-}
 
-TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNotAndReportsTheResetFailureFirst)
-{
+    // Closing resets the sync flags unless told not to, and reports the reset's failure first.
     PutSample();
     Opened(1)->Close(0);
     Opened(1);   // destroying an open manager closes it without the reset
@@ -137,7 +133,8 @@ TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNotAndReportsTheResetF
     TessalyHostFailCall("SyncCloseDB", 1, 0x2003);
     EXPECT_EQ(0x2002, h->Close(1));
     EXPECT_FALSE(h->IsOpen());
-    EXPECT_EQ((Entries{{MSG_RESET_FLAGS_FAILED, 0x2002, 0}, {MSG_CLOSE_FAILED, 0x2003, 0}}), log.entries);
+    EXPECT_EQ((Entries{{MSG_CREATE_FAILED, 0x2030, 0}, {MSG_RESET_FLAGS_FAILED, 0x2002, 0}, {MSG_CLOSE_FAILED, 0x2003, 0}}),
+              log.entries);
 }
 
 TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSyncAndReadsById)
@@ -147,9 +144,9 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSyncAndRe
     ASSERT_EQ(0, fast->Load());
     EXPECT_EQ(10, fast->GetCapacity()) << "twice the record count";
     EXPECT_EQ(3, fast->GetRecordCount());
-    EXPECT_EQ(1, fast->FindPositionById(101)) << "kept at its index";
-    EXPECT_EQ(3, fast->FindPositionById(103));
-    EXPECT_EQ(4, fast->FindPositionById(104));
+    EXPECT_EQ((std::vector<LONG>{1, 3, 4}),
+              (std::vector<LONG>{fast->FindPositionById(101), fast->FindPositionById(103), fast->FindPositionById(104)}))
+        << "kept at their indexes";
     EXPECT_TRUE(fast->FindById(103)->IsPrivate());
     EXPECT_EQ(CSyncRecord::StatusDeleted | CSyncRecord::StatusModified, fast->FindById(104)->GetFlags());
     // The rest come from the handheld by position, and a copy of each is kept.
@@ -171,8 +168,7 @@ TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSyncAndRe
     EXPECT_EQ(B("memo 2"), Bytes(r.GetData(), r.GetData() + r.GetDataLength()));
     EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 0));
     EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
-    EXPECT_EQ(0u, r.GetCategory());
-    EXPECT_EQ(0u, r.GetDataLength());
+    EXPECT_EQ(0u, r.GetCategory() + r.GetDataLength()) << "the rest is cleared";
     EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 1));
     fast->Close(0);
 
@@ -205,9 +201,7 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     EXPECT_EQ(500u, add.GetID());
     EXPECT_EQ(5, add.GetPosition());
     EXPECT_EQ(0u, add.GetFlags()) << "adding clears the status";
-    PdbDatabase db = Get();
-    ASSERT_EQ(6u, db.records.size());
-    EXPECT_EQ(3, db.records[5].attributes) << "not dirty, category 3";
+    EXPECT_EQ(3, Get().records.at(5).attributes) << "not dirty, category 3";
     add.SetModified(1);
     ASSERT_EQ(0, h->WriteRecord(add));
     EXPECT_TRUE(Get().records[5].IsDirty()) << "writing keeps the status";
@@ -243,9 +237,9 @@ TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
     del.SetID(7);
     del.SetData("res", 3);
     ASSERT_EQ(0, res->AddRecord(del));
+    PdbDatabase db;
     ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
-    ASSERT_EQ(1u, db.records.size());
-    EXPECT_EQ(7, db.records[0].resourceId);
+    EXPECT_EQ(7, db.records.at(0).resourceId);
     ASSERT_EQ(0, res->DeleteRecord(del));
     ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
     EXPECT_TRUE(db.records.empty());
