@@ -65,10 +65,7 @@ CfgConduitInfo Record(int32_t permanent, int32_t temporary)
 
 TEST(ConduitExports, EveryStringIsInTheResources)
 {
-    struct Entry {
-        unsigned id;
-        const char* text;
-    };
+    struct Entry { unsigned id; const char* text; };
 #define TESSALY_ENTRY(id, text) {id, text},
     const Entry entries[] = {TESSALY_CONDUIT_UI_STRINGS(TESSALY_ENTRY) TESSALY_CONDUIT_LOG_STRINGS(TESSALY_ENTRY)};
 #undef TESSALY_ENTRY
@@ -92,15 +89,10 @@ TEST(ConduitExports, NamesVersionInfoAndArgumentChecks)
 
     ConduitRequestInfo req = {1, 80, 0x56717861, 7, "Hanako"}, bad = {1, 81, 0x56717861, 7, "Hanako"};
     uint32_t size = sizeof name, eight = 8, four = 4, value = 0xAAAAAAAA;
-    struct Call {
-        int32_t kind;
-        void* request;
-        void* out;
-        uint32_t* size;
-        int32_t result;
-    } const calls[] = {{0, &req, nullptr, &size, 4209}, {0, &req, name, nullptr, 4215}, {0, nullptr, name, &size, 4212},
-                       {0, &bad, name, &size, 4213},    {1, nullptr, &value, &eight, 4211},
-                       {2, nullptr, &value, &eight, 4211}, {3, nullptr, &value, &four, 4208}};
+    struct Call { int32_t kind; void* request; void* out; uint32_t* size; int32_t result; } const calls[] = {
+        {0, &req, nullptr, &size, 4209}, {0, &req, name, nullptr, 4215},    {0, nullptr, name, &size, 4212},
+        {0, &bad, name, &size, 4213},    {1, nullptr, &value, &eight, 4211}, {2, nullptr, &value, &eight, 4211},
+        {3, nullptr, &value, &four, 4208}};
     for (const Call& c : calls)
         EXPECT_EQ(c.result, EXPORT(GetConduitInfo)(c.kind, c.request, c.out, c.size)) << c.kind << ' ' << c.result;
     EXPECT_EQ(0xAAAAAAAAu, value);
@@ -148,12 +140,8 @@ TEST(ConduitDialogs, ChangeActionWithAndWithoutCurrentSettings)
     EXPECT_EQ(2, info.syncPref);
 
     // The next action preselected, what the user clicks, and the record after.
-    struct Case {
-        int32_t temporary;
-        int preselected;
-        std::vector<int> clicks;
-        int32_t syncNew, syncPref;
-    } const cases[] = {
+    struct Case { int32_t temporary; int preselected; std::vector<int> clicks; int32_t syncNew, syncPref; };
+    const Case cases[] = {
         {0, 404, {406, 411, IDOK}, 2, 1},
         {2, 406, {405, IDOK}, 3, 2},
         {5, 407, {405, IDCANCEL}, 77, 88},   // Cancel leaves the record as the host gave it, and still gives 0
@@ -173,8 +161,13 @@ TEST(ConduitDialogs, ChangeActionWithAndWithoutCurrentSettings)
     // ConfigureConduit: the dialog without current settings, on the host's structure.
     auto configure = EXPORT(ConfigureConduit);
     unsigned char prefs[600] = {};
-    int32_t type = 3, pref = 0;
-    std::memcpy(prefs + 520, &type, 4);
+    const int32_t pcToHandheld = 3;
+    std::memcpy(prefs + 520, &pcToHandheld, 4);
+    auto at = [&](size_t offset) {
+        int32_t v;
+        std::memcpy(&v, prefs + offset, 4);
+        return v;
+    };
     EXPECT_EQ(0, WithUser(
                      [&](HWND d) {
                          EXPECT_FALSE(GetDlgItem(d, 1006)) << "no current settings";
@@ -182,14 +175,11 @@ TEST(ConduitDialogs, ChangeActionWithAndWithoutCurrentSettings)
                          Click(d, {407, IDOK});
                      },
                      [&] { return configure(prefs); }));
-    std::memcpy(&type, prefs + 520, 4);
-    std::memcpy(&pref, prefs + 516, 4);
-    EXPECT_EQ(6, type);
-    EXPECT_EQ(2, pref);
+    EXPECT_EQ(6, at(520));
+    EXPECT_EQ(2, at(516));
 
     EXPECT_EQ(-1, WithUser([&](HWND d) { Click(d, {404, IDCANCEL}); }, [&] { return configure(prefs); }));
-    std::memcpy(&type, prefs + 520, 4);
-    EXPECT_EQ(6, type);
+    EXPECT_EQ(6, at(520));
 }
 
 TEST(ConduitLocking, AnOpenDataFileMakesTheSyncFailAndChangesNothing)
@@ -198,11 +188,7 @@ TEST(ConduitLocking, AnOpenDataFileMakesTheSyncFailAndChangesNothing)
     for (LONG syncType : {0, 1}) {
         World w;
         auto hh = w.NewHandheld(CategoryBlock({"Work"}));
-        tessaly::PdbRecord r;
-        r.uniqueId = 1;
-        r.attributes = tessaly::kPdbRecDirty;
-        r.data = B("handheld change");
-        hh.records.push_back(r);
+        hh.records.push_back({tessaly::kPdbRecDirty, 1, 0, 0, B("handheld change")});
         w.PutHandheld(hh);
         DeskFile pc;
         pc.appInfo = CategoryBlock({"Work"});

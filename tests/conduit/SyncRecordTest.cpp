@@ -11,15 +11,9 @@ namespace {
 TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
 {
     unsigned char data[] = {1, 2, 3, 4, 5};
-    SyncRawRecord raw = {};
-    raw.dbHandle = 3;
-    raw.recordId = 0xABCDEF;
-    raw.recordIndex = 9;
-    raw.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
-    raw.category = 7;
-    raw.dataLength = 5;
-    raw.bufferSize = 5;
-    raw.pData = data;
+    const uint8_t all = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
+    // Handle 3, ID 0xABCDEF, index 9, category 7, 5 bytes in a buffer of 5.
+    SyncRawRecord raw = {3, 0xABCDEF, 9, all, 7, 0, 5, 5, data, 0};
 
     CSyncRecord rec;
     ASSERT_EQ(0, rec.FromRaw(raw));
@@ -40,15 +34,13 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     EXPECT_EQ(0u, refused.GetDataLength());
 
     unsigned char out[8] = {};
-    SyncRawRecord back = {};
-    back.attributes = 0xFF;   // cleared and rebuilt
-    back.pData = out;
-    back.bufferSize = 5;      // the data fits a buffer of its own length exactly
+    // Attributes cleared and rebuilt; the data fits a buffer of its own length exactly.
+    SyncRawRecord back = {0, 0, 0, 0xFF, 0, 0, 0, 5, out, 0};
     rec.SetPositionOverride(4);
     ASSERT_EQ(0, rec.ToRaw(back));
     EXPECT_EQ(0xABCDEFu, +back.recordId);
     EXPECT_EQ(4, +back.recordIndex) << "the override wins over the position";
-    EXPECT_EQ(SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE, +back.attributes);
+    EXPECT_EQ(all, +back.attributes);
     EXPECT_EQ(7, +back.category);
     EXPECT_EQ(5u, +back.dataLength);
     EXPECT_EQ(0, std::memcmp(out, "\x01\x02\x03\x04\x05", 5));
