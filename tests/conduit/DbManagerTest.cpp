@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 namespace {
@@ -23,16 +24,13 @@ CSyncRecord Rec(DWORD id, DWORD flags = 0, DWORD category = 0)
 std::vector<DWORD> Ids(const CDbManager& m)
 {
     std::vector<DWORD> ids;
+    std::map<DWORD, LONG> first;
     for (LONG p = 0; p < m.GetEnd(); ++p) {
-        CSyncRecord* r = m.GetAt(p);
-        if (!r)
-            continue;
-        EXPECT_EQ(p, r->GetPosition());
-        LONG first = 0;
-        while (!m.GetAt(first) || m.GetAt(first)->GetID() != r->GetID())
-            ++first;
-        EXPECT_EQ(first, m.FindPositionById(r->GetID())) << r->GetID();
-        ids.push_back(r->GetID());
+        if (CSyncRecord* r = m.GetAt(p)) {
+            EXPECT_EQ(p, r->GetPosition());
+            EXPECT_EQ(first.emplace(r->GetID(), p).first->second, m.FindPositionById(r->GetID())) << r->GetID();
+            ids.push_back(r->GetID());
+        }
     }
     return ids;
 }
