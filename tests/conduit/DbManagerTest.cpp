@@ -1,10 +1,10 @@
-// The record array every manager shares: places, the lookup by ID through
-// every reordering, iteration and ID lists.
+// The record array every manager shares: places, lookup by ID, iteration, reordering.
 #include "DbManager.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,13 +25,12 @@ std::vector<DWORD> Ids(const CDbManager& m)
 {
     std::vector<DWORD> ids;
     std::map<DWORD, LONG> first;
-    for (LONG p = 0; p < m.GetEnd(); ++p) {
+    for (LONG p = 0; p < m.GetEnd(); ++p)
         if (CSyncRecord* r = m.GetAt(p)) {
             EXPECT_EQ(p, r->GetPosition());
             EXPECT_EQ(first.emplace(r->GetID(), p).first->second, m.FindPositionById(r->GetID())) << r->GetID();
             ids.push_back(r->GetID());
         }
-    }
     return ids;
 }
 
@@ -127,10 +126,10 @@ TEST(DbManagerTest, ReordersKeepTheLookupRight)
     m.ReorderById();
     EXPECT_EQ((std::vector<DWORD>{10, 10, 20, 30}), Ids(m));
     EXPECT_EQ(3u, m.GetAt(0)->GetCategory()) << "equal IDs keep their order";
+    m.ReorderUnvisitedFirst();
+    EXPECT_EQ((std::vector<DWORD>{20, 10, 10, 30}), Ids(m));
     m.ReorderByCategory();
     EXPECT_EQ((std::vector<DWORD>{20, 30, 10, 10}), Ids(m));
-    m.ReorderUnvisitedFirst();
-    EXPECT_EQ(20u, m.GetAt(0)->GetID());
 
     // By a list of IDs: all of them, each once, or nothing moves.
     DWORD list[4];
@@ -139,12 +138,10 @@ TEST(DbManagerTest, ReordersKeepTheLookupRight)
     EXPECT_EQ(4, n);
     ASSERT_EQ(0, m.GetIdList(list, &n));
     EXPECT_EQ((std::vector<DWORD>{20, 30, 10, 10}), std::vector<DWORD>(list, list + 4));
-    const DWORD shorter[] = {10, 20, 30};
-    EXPECT_EQ(CONDUIT_ID_COUNT_MISMATCH, m.ReorderByIdList(shorter, 3));
-    const DWORD unknown[] = {10, 20, 30, 40};
-    EXPECT_EQ(CONDUIT_ID_UNKNOWN, m.ReorderByIdList(unknown, 4));
-    const DWORD twice[] = {10, 20, 30, 30};
-    EXPECT_EQ(CONDUIT_ID_UNKNOWN, m.ReorderByIdList(twice, 4));
+    const std::pair<LONG, std::vector<DWORD>> refused[] = {
+        {CONDUIT_ID_COUNT_MISMATCH, {10, 20, 30}}, {CONDUIT_ID_UNKNOWN, {10, 20, 30, 40}}, {CONDUIT_ID_UNKNOWN, {10, 20, 30, 30}}};
+    for (const auto& r : refused)
+        EXPECT_EQ(r.first, m.ReorderByIdList(r.second.data(), static_cast<int>(r.second.size())));
     EXPECT_EQ((std::vector<DWORD>{20, 30, 10, 10}), Ids(m)) << "a refused list changes nothing";
     const DWORD order[] = {10, 30, 10, 20};
     ASSERT_EQ(0, m.ReorderByIdList(order, 4));

@@ -1,6 +1,5 @@
-// The conduit DLL as the HotSync Manager sees it: its six exports by name,
-// their argument checks and results, and the action dialogs driven as a user
-// would, in-process (a thread timer acts on the open dialog).
+// The conduit DLL as the HotSync Manager sees it: its exports by name, and the
+// action dialogs driven in-process as a user would.
 #include "ConduitExports.h"
 #include "ConduitStrings.h"
 #include "SyncFixture.h"
@@ -27,14 +26,10 @@ HMODULE TheDll()
 
 int32_t CONDUIT_CALL Progress(const char*) { return 0; }
 
-// Runs call() while the user acts on the dialog it opens, from the dialog's own loop.
+// Runs call() while the user acts on the dialog it opens (titled with the conduit's name).
 template <class Call> auto WithUser(std::function<void(HWND)> user, Call call)
 {
-    uitest::Script script({[&](HWND d) {
-        if (d)
-            user(d);
-        return d != nullptr;
-    }});
+    uitest::Script script({uitest::On("Tessaly Conduit", user)});
     return call();
 }
 
@@ -135,7 +130,6 @@ TEST(ConduitDialogs, ChangeActionWithAndWithoutCurrentSettings)
         EXPECT_EQ(0, WithUser(
                          [&](HWND d) {
                              if (c.permanent == 3) {
-                                 EXPECT_EQ("Tessaly Conduit", uitest::WindowText(d));
                                  EXPECT_EQ("HotSync Action for Tessaly Conduit", uitest::ItemText(d, 403));
                                  EXPECT_EQ("Hanako's Current Settings:", uitest::ItemText(d, 1006));
                                  EXPECT_EQ("Synchronize the files.", uitest::ItemText(d, 1005));
