@@ -1,6 +1,5 @@
-// The handheld database manager against the Sync Manager stand-in: opening
-// by sync type, closing, loading, record operations, categories and the
-// app-info block, with the failures it must log and return.
+// The handheld database manager against the Sync Manager stand-in, with the
+// failures it must log and return.
 #include "HandheldDb.h"
 #include "PdbFile.h"
 #include "SyncLog.h"
@@ -17,30 +16,19 @@ using namespace tessaly;
 namespace {
 
 const char kName[] = "Tessaly-Vqxa";
+using Bytes = std::vector<std::uint8_t>;
+using Entries = std::vector<std::vector<long>>;   // message, error, record ID
 
-struct Entry {
-    unsigned message;
-    LONG error;
-    DWORD id;
-};
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class RecordingLog : public CSyncLog {
 public:
-    void LogError(unsigned nMessage, LONG lError) override { entries.push_back({nMessage, lError, 0}); }
-    void LogRecord(unsigned nMessage, const CSyncRecord& rec, LONG lError) override
-    {
-        entries.push_back({nMessage, lError, rec.GetID()});
-    }
-    void LogCreateFailure(const char* pszName, DWORD, DWORD, DWORD, DWORD, LONG lError) override
-    {
-        entries.push_back({MSG_CREATE_FAILED, lError, 0});
-        created = pszName;
-    }
-    std::vector<Entry> entries;
-    std::string created;
+    void LogError(unsigned message, LONG error) override { Add(message, error, 0); }
+    void LogRecord(unsigned message, const CSyncRecord& r, LONG error) override { Add(message, error, r.GetID()); }
+    void LogCreateFailure(const char*, DWORD, DWORD, DWORD, DWORD, LONG e) override { Add(MSG_CREATE_FAILED, e, 0); }
+    void Add(unsigned message, LONG error, DWORD id) { entries.push_back({long(message), long(error), long(id)}); }
+    Entries entries;
 };
-
-std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
 
 class HandheldDbTest : public ::testing::Test {
 protected:
@@ -49,41 +37,25 @@ protected:
         TessalyHostClearFailures();
         TessalyHostServeFolder(dir.Path().c_str());
     }
-    void TearDown() override
-    {
-        TessalyHostServeFolder(nullptr);
-        TessalyHostClearFailures();
-    }
-    std::string File() const { return dir.File(std::string(kName) + ".pdb"); }
     // Records 100..104: 101, 103 and 104 dirty; 102 in category 2; 103 private; 104 deleted.
-    void PutSample(std::vector<std::uint8_t> appInfo = std::vector<std::uint8_t>())
+    void PutSample(const Bytes& appInfo = {})
     {
         PdbDatabase db;
         db.name = kName;
         db.creator = FourCC("Vqxa");
         db.type = FourCC("DATA");
         db.uniqueIdSeed = 500;
-        if (!appInfo.empty()) {
-            db.hasAppInfo = true;
-            db.appInfo = appInfo;
-        }
-        db.hasSortInfo = true;
-        db.sortInfo = Bytes("sort");
+        db.hasAppInfo = !appInfo.empty();
+        db.appInfo = appInfo;
         const std::uint8_t attrs[] = {0x00, 0x40, 0x02, 0x40 | 0x10, 0x80 | 0x40};
-        for (std::uint32_t i = 0; i < 5; ++i) {
-            PdbRecord r;
-            r.uniqueId = 100 + i;
-            r.attributes = attrs[i];
-            if (i != 4)
-                r.data = Bytes("memo " + std::to_string(i));
-            db.records.push_back(r);
-        }
-        ASSERT_EQ(PdbResult::OK, WritePdbFile(File(), db));
+        for (std::uint32_t i = 0; i < 5; ++i)
+            db.records.push_back({attrs[i], 100 + i, 0, 0, i == 4 ? Bytes() : B("memo " + std::to_string(i))});
+        ASSERT_EQ(PdbResult::OK, WritePdbFile(dir.File(std::string(kName) + ".pdb"), db));
     }
     PdbDatabase Get()
     {
         PdbDatabase db;
-        EXPECT_EQ(PdbResult::OK, ReadPdbFile(File(), db));
+        EXPECT_EQ(PdbResult::OK, ReadPdbFile(dir.File(std::string(kName) + ".pdb"), db));
         return db;
     }
     std::unique_ptr<CHandheldDb> Make(LONG syncType, DWORD caps = 3)
@@ -94,296 +66,213 @@ protected:
         h->SetType(FourCC("DATA"));
         return h;
     }
-    static std::vector<std::uint8_t> AppInfo(const std::string& extra)
+    std::unique_ptr<CHandheldDb> Opened(LONG syncType, DWORD caps = 3)
     {
-        std::vector<std::uint8_t> a(276, 0);
-        std::strcpy(reinterpret_cast<char*>(&a[2]), "Unfiled");
-        std::strcpy(reinterpret_cast<char*>(&a[2 + 16]), "Work");
-        a[258 + 1] = 7;
-        a[1] = 0x02;
-        a.insert(a.end(), extra.begin(), extra.end());
-        return a;
+        auto h = Make(syncType, caps);
+        EXPECT_EQ(0, h->Open());
+        return h;
     }
     testsupport::TempDir dir;
     RecordingLog log;
 };
 
-TEST_F(HandheldDbTest, OpensBySyncType)
+TEST_F(HandheldDbTest, OpensBySyncTypeAndCloses)
 {
-    for (LONG type : {0, 1, 2, 5}) {
+    for (LONG type : {0, 1, 2, 5})
         EXPECT_EQ(CONDUIT_HANDHELD_MISSING, Make(type)->Open()) << type;
-    }
-    EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(8)->Open());
-    EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(-1)->Open());
+    for (LONG type : {8, -1})
+        EXPECT_EQ(CONDUIT_BAD_SYNC_TYPE, Make(type)->Open()) << type;
     auto nothing = Make(6);
     EXPECT_EQ(0, nothing->Open());
     EXPECT_FALSE(nothing->IsOpen());
+    TessalyHostFailCall("SyncCreateDB", 1, 0x2030);
+    EXPECT_EQ(0x2030, Make(3)->Open());
 
     // Desktop overwrites handheld: no database to delete, and that is fine.
     auto create = Make(3);
     create->SetFlags(0x0008);
     create->SetVersion(4);
     ASSERT_EQ(0, create->Open());
-    EXPECT_TRUE(create->IsOpen());
-    EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->SetName("Other"));
-    EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->SetVersion(5));
     EXPECT_EQ(CONDUIT_ALREADY_OPEN, create->Open());
     ASSERT_EQ(0, create->Close(1));
     EXPECT_EQ(CONDUIT_NOT_OPEN, create->Close(1));
-    PdbDatabase db = Get();
-    EXPECT_EQ("Vqxa", FourCCText(db.creator));
-    EXPECT_EQ("DATA", FourCCText(db.type));
-    EXPECT_EQ(0x0008, db.attributes);
-    EXPECT_EQ(4, db.version);
+    const PdbDatabase db = Get();
+    EXPECT_EQ("Vqxa DATA 8 4", FourCCText(db.creator) + " " + FourCCText(db.type) + " " + std::to_string(db.attributes) +
+                                   " " + std::to_string(db.version));
 
     // An existing database is replaced by an empty one.
     PutSample();
-    auto again = Make(7);
-    ASSERT_EQ(0, again->Open());
-    again->Close(0);
+    Opened(7);
     EXPECT_TRUE(Get().records.empty());
 
+    // Closing resets the sync flags unless told not to, and reports the reset's failure first.
     PutSample();
-    auto open = Make(0);
-    EXPECT_EQ(0, open->Open());
-    EXPECT_TRUE(log.entries.empty());
-}
-
-TEST_F(HandheldDbTest, ClosingResetsTheSyncFlagsUnlessToldNot)
-{
-    PutSample();
-    {
-        auto h = Make(1);
-        ASSERT_EQ(0, h->Open());
-        ASSERT_EQ(0, h->Close(0));
-    }
+    Opened(1)->Close(0);
+    Opened(1);   // destroying an open manager closes it without the reset
     EXPECT_TRUE(Get().records[1].IsDirty());
-    {
-        auto h = Make(1);
-        ASSERT_EQ(0, h->Open());
-        // Destroying an open manager closes it without the reset.
-    }
-    EXPECT_TRUE(Get().records[1].IsDirty());
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open()) << "the destroyed manager closed its database";
+    auto h = Opened(1);
     ASSERT_EQ(0, h->Close(1));
     for (const PdbRecord& r : Get().records)
         EXPECT_FALSE(r.IsDirty());
-}
 
-TEST_F(HandheldDbTest, CloseReportsTheResetFailureFirstAndStillCloses)
-{
-    PutSample();
-    auto h = Make(0);
     ASSERT_EQ(0, h->Open());
     TessalyHostFailCall("SyncResetSyncFlags", 1, 0x2002);
     TessalyHostFailCall("SyncCloseDB", 1, 0x2003);
     EXPECT_EQ(0x2002, h->Close(1));
     EXPECT_FALSE(h->IsOpen());
-    ASSERT_EQ(2u, log.entries.size());
-    EXPECT_EQ(MSG_RESET_FLAGS_FAILED, log.entries[0].message);
-    EXPECT_EQ(MSG_CLOSE_FAILED, log.entries[1].message);
-    EXPECT_EQ(0x2003, log.entries[1].error);
+    EXPECT_EQ((Entries{{MSG_CREATE_FAILED, 0x2030, 0}, {MSG_RESET_FLAGS_FAILED, 0x2002, 0}, {MSG_CLOSE_FAILED, 0x2003, 0}}),
+              log.entries);
 }
 
-TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSync)
+TEST_F(HandheldDbTest, LoadsModifiedRecordsInTheFastSyncAndAllInTheSlowSyncAndReadsById)
 {
     PutSample();
-    auto fast = Make(0);
-    ASSERT_EQ(0, fast->Open());
+    auto fast = Opened(0);
     ASSERT_EQ(0, fast->Load());
     EXPECT_EQ(10, fast->GetCapacity()) << "twice the record count";
     EXPECT_EQ(3, fast->GetRecordCount());
-    EXPECT_EQ(1, fast->FindPositionById(101)) << "kept at its index";
-    EXPECT_EQ(3, fast->FindPositionById(103));
-    EXPECT_EQ(4, fast->FindPositionById(104));
-    EXPECT_TRUE(fast->FindById(103)->IsPrivate());
+    EXPECT_EQ((std::vector<LONG>{1, 3, 4}),
+              (std::vector<LONG>{fast->FindPositionById(101), fast->FindPositionById(103), fast->FindPositionById(104)}))
+        << "kept at their indexes";
     EXPECT_EQ(CSyncRecord::StatusDeleted | CSyncRecord::StatusModified, fast->FindById(104)->GetFlags());
-    fast->Close(0);
-
-    auto slow = Make(1);
-    ASSERT_EQ(0, slow->Open());
-    ASSERT_EQ(0, slow->Load());
-    EXPECT_EQ(5, slow->GetRecordCount());
-    EXPECT_EQ(5u, slow->GetHandheldCount());
-    EXPECT_EQ(2u, slow->FindById(102)->GetCategory());
-    CSyncRecord r;
-    ASSERT_EQ(0, slow->ReadCopyById(100, r));
-    EXPECT_EQ(std::string("memo 0"), std::string(reinterpret_cast<const char*>(r.GetData()), r.GetDataLength()));
-}
-
-TEST_F(HandheldDbTest, AReadFailureEndsTheLoadAndIsLogged)
-{
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
-    TessalyHostFailCall("SyncReadRecordByIndex", 3, 0x2010);
-    EXPECT_EQ(0x2010, h->Load());
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(MSG_HH_READ_FAILED, log.entries[0].message);
-    EXPECT_EQ(0x2010, log.entries[0].error);
-    EXPECT_EQ(2, h->GetRecordCount());
-}
-
-TEST_F(HandheldDbTest, ReadsByIdWithOrWithoutLoggingAFailure)
-{
-    PutSample();
-    auto h = Make(0);
-    ASSERT_EQ(0, h->Open());
-    CSyncRecord r;
-    ASSERT_EQ(0, h->ReadById(102, r, 1));
-    EXPECT_EQ(2, r.GetPosition());
-    r.SetCategory(9);
-    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 0));
-    EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
-    EXPECT_EQ(0u, r.GetCategory());
-    EXPECT_EQ(0u, r.GetDataLength());
-    EXPECT_TRUE(log.entries.empty());
-    EXPECT_EQ(SYNC_NOT_FOUND, h->ReadById(999, r, 1));
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(999u, log.entries[0].id);
-}
-
-TEST_F(HandheldDbTest, TheFastSyncReadsByPositionAndCategoryFromTheHandheld)
-{
-    PutSample();
-    auto h = Make(0);
-    ASSERT_EQ(0, h->Open());
-    ASSERT_EQ(0, h->Load());
-    ASSERT_EQ(3, h->GetRecordCount());
-    h->StartAll();
+    // The rest come from the handheld by position, and a copy of each is kept.
     std::vector<DWORD> ids;
     CSyncRecord r;
     LONG e;
-    while ((e = h->Next(r)) == 0)
+    fast->StartAll();
+    while ((e = fast->Next(r)) == 0)
         ids.push_back(r.GetID());
     EXPECT_EQ(CONDUIT_NO_MORE, e);
     EXPECT_EQ((std::vector<DWORD>{100, 101, 102, 103, 104}), ids);
-    EXPECT_EQ(5, h->GetRecordCount()) << "a copy of each is kept";
+    EXPECT_EQ(5, fast->GetRecordCount());
 
-    h->StartCategory(2);
-    ids.clear();
-    while (h->Next(r) == 0)
-        ids.push_back(r.GetID());
-    EXPECT_EQ((std::vector<DWORD>{102}), ids);
+    ASSERT_EQ(0, fast->ReadById(102, r, 1));
+    EXPECT_EQ(2, r.GetPosition());
+    EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 0));
+    EXPECT_EQ(999u, r.GetID()) << "the asked ID stays";
+    EXPECT_EQ(0u, r.GetCategory() + r.GetDataLength()) << "the rest is cleared";
+    EXPECT_EQ(SYNC_NOT_FOUND, fast->ReadById(999, r, 1));
+    fast->Close(0);
+
+    auto slow = Opened(1);
+    ASSERT_EQ(0, slow->Load());
+    EXPECT_EQ(5, slow->GetRecordCount());
+    EXPECT_EQ(5u, slow->GetHandheldCount());
+    slow->Close(0);
+    // A read failure ends the load and is logged with the place it happened.
+    auto failing = Opened(1);
+    TessalyHostFailCall("SyncReadRecordByIndex", 3, 0x2010);
+    EXPECT_EQ(0x2010, failing->Load());
+    EXPECT_EQ(2, failing->GetRecordCount());
+    EXPECT_EQ((Entries{{MSG_HH_READ_FAILED, SYNC_NOT_FOUND, 999}, {MSG_HH_READ_FAILED, 0x2010, long(CSyncRecord::NoID)}}),
+              log.entries);
 }
 
-TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecords)
+TEST_F(HandheldDbTest, AddsWritesReplacesAndDeletesRecordsAndMovesCategories)
 {
     PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    auto h = Opened(1);
     CSyncRecord add;
     add.SetID(0);
     add.SetData("fresh", 5);
     add.SetCategory(3);
     add.SetFlags(CSyncRecord::StatusModified | CSyncRecord::StatusNew);
-    add.SetUnvisited(1);
     ASSERT_EQ(0, h->AddRecord(add));
     EXPECT_EQ(500u, add.GetID());
     EXPECT_EQ(5, add.GetPosition());
     EXPECT_EQ(0u, add.GetFlags()) << "adding clears the status";
-    PdbDatabase db = Get();
-    ASSERT_EQ(6u, db.records.size());
-    EXPECT_EQ(3, db.records[5].attributes) << "not dirty, category 3";
-
-    CSyncRecord write = add;
-    write.SetModified(1);
-    ASSERT_EQ(0, h->WriteRecord(write));
+    EXPECT_EQ(3, Get().records.at(5).attributes) << "not dirty, category 3";
+    add.SetModified(1);
+    ASSERT_EQ(0, h->WriteRecord(add));
     EXPECT_TRUE(Get().records[5].IsDirty()) << "writing keeps the status";
 
-    CSyncRecord nowhere;
-    nowhere.SetID(100);
-    EXPECT_EQ(CONDUIT_RECORD_NOT_FOUND, h->ReplaceAtPosition(nowhere));
     CSyncRecord replace;
     replace.SetID(100);
-    replace.SetPosition(0);
     replace.SetData("replaced", 8);
+    EXPECT_EQ(CONDUIT_RECORD_NOT_FOUND, h->ReplaceAtPosition(replace));
+    replace.SetPosition(0);
     ASSERT_EQ(0, h->ReplaceAtPosition(replace));
-    EXPECT_EQ(Bytes("replaced"), Get().records[0].data);
+    EXPECT_EQ(B("replaced"), Get().records[0].data);
     EXPECT_EQ(8u, h->GetAt(0)->GetDataLength()) << "the copy in memory too";
-
-    CSyncRecord tooBig;
-    tooBig.SetID(0);
     std::vector<char> big(70000, 'x');
-    tooBig.SetData(big.data(), static_cast<DWORD>(big.size()));
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->AddRecord(tooBig));
+    replace.SetData(big.data(), static_cast<DWORD>(big.size()));
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->AddRecord(replace));
 
     CSyncRecord del;
     del.SetID(101);
     ASSERT_EQ(0, h->DeleteRecord(del));
     EXPECT_EQ(SYNC_NOT_FOUND, h->DeleteRecord(del));
     EXPECT_EQ(5u, Get().records.size());
-
     ASSERT_EQ(0, h->PurgeDeleted());
     EXPECT_EQ(4u, Get().records.size());
     TessalyHostFailCall("SyncPurgeDeletedRecs", 1, 0x2020);
     EXPECT_EQ(0x2020, h->PurgeDeleted());
-    ASSERT_EQ(1u, log.entries.size());
-    EXPECT_EQ(MSG_PURGE_FAILED, log.entries[0].message);
-}
+    EXPECT_EQ((Entries{{MSG_PURGE_FAILED, 0x2020, 0}}), log.entries);
 
-TEST_F(HandheldDbTest, AResourceDatabaseTakesResourceCalls)
-{
-    auto h = Make(3);
-    h->SetName("Resources");
-    h->SetFlags(SYNC_DB_RESOURCE);
-    EXPECT_FALSE(h->IsRecordDb());
-    ASSERT_EQ(0, h->Open());
-    CSyncRecord r;
-    r.SetID(7);
-    r.SetData("res", 3);
-    ASSERT_EQ(0, h->AddRecord(r));
-    EXPECT_EQ(0, r.GetPosition());
-    PdbDatabase db;
-    ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
-    ASSERT_EQ(1u, db.records.size());
-    EXPECT_EQ(7, db.records[0].resourceId);
-    ASSERT_EQ(0, h->DeleteRecord(r));
-    ASSERT_EQ(PdbResult::OK, ReadPdbFile(dir.File("Resources.prc"), db));
-    EXPECT_TRUE(db.records.empty());
-}
-
-TEST_F(HandheldDbTest, MovesAndRemovesCategories)
-{
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    // 100, 102, 103 and 500 are left: their IDs in position order; categories moved and removed.
+    DWORD ids[4] = {};
+    DWORD n = 3;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->ReadRecordIdList(ids, &n));
+    ASSERT_EQ(0, h->ReadRecordIdList(ids, &n));
+    EXPECT_EQ((std::vector<DWORD>{100, 102, 103, 500}), std::vector<DWORD>(ids, ids + n));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(16, 0));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->ChangeCategory(0, 16));
     EXPECT_EQ(CONDUIT_CATEGORY_INDEX_TOO_HIGH, h->MoveOrRemoveCategory(16, 1));
     ASSERT_EQ(0, h->MoveOrRemoveCategory(2, 0));
-    EXPECT_EQ(0u, Get().records[2].Category());
+    EXPECT_EQ(0u, Get().records[1].Category());
     ASSERT_EQ(0, h->ChangeCategory(0, 4));
     ASSERT_EQ(0, h->MoveOrRemoveCategory(4, 1));
-    EXPECT_TRUE(Get().records.empty()) << "every record was in category 4";
+    EXPECT_EQ(1u, Get().records.size()) << "all but the record in category 3 were in category 4";
+
+    // A resource database takes the resource calls.
+    auto res = Make(3);
+    res->SetName("Resources");
+    res->SetFlags(SYNC_DB_RESOURCE);
+    ASSERT_EQ(0, res->Open());
+    del.SetID(7);
+    del.SetData("res", 3);
+    EXPECT_EQ(0, res->AddRecord(del));
+    EXPECT_EQ(0, res->DeleteRecord(del));
+    EXPECT_EQ(SYNC_NOT_FOUND, res->DeleteRecord(del));
 }
 
 TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
 {
-    PutSample(AppInfo("KEPT-BYTES"));
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
+    for (DWORD caps : {CDbManager::CapAppInfo, CDbManager::CapCategories}) {
+        PutSample(Bytes(276, 0));
+        EXPECT_EQ(CONDUIT_NO_CATEGORIES, Opened(1, caps)->LoadCategories()) << caps;
+    }
+    PutSample();
+    EXPECT_EQ(CONDUIT_NO_APPINFO, Opened(1)->LoadCategories());
+    PutSample(Bytes(275, 0));
+    auto h = Opened(1);
+    EXPECT_EQ(CONDUIT_APPINFO_TOO_SHORT, h->LoadCategories());
+    EXPECT_EQ(nullptr, h->GetCategoryList());
+    h->Close(0);
+
+    Bytes block(276, 0);
+    std::strcpy(reinterpret_cast<char*>(&block[2]), "Unfiled");
+    std::strcpy(reinterpret_cast<char*>(&block[2 + 16]), "Work");
+    block[1] = 0x02;   // Work renamed on the handheld
+    block[258 + 1] = 7;
+    block.insert(block.end(), {'K', 'E', 'P', 'T'});
+    PutSample(block);
+    h = Opened(1);
     ASSERT_EQ(0, h->LoadCategories());
     CCategoryList* list = h->GetCategoryList();
     ASSERT_TRUE(list);
-    EXPECT_EQ(2, list->GetCount());
-    EXPECT_EQ(7, list->GetByIndex(1)->GetID());
-    EXPECT_TRUE(list->IsChanged()) << "Work was renamed on the handheld";
-    ASSERT_EQ(10u, h->GetExtraLength());
-    EXPECT_EQ(0, std::memcmp(h->GetExtra(), "KEPT-BYTES", 10));
+    EXPECT_TRUE(list->IsChanged());
+    EXPECT_EQ(B("KEPT"), Bytes(h->GetExtra(), h->GetExtra() + h->GetExtraLength()));
 
     CPCategory home;
     home.SetName("Home");
     home.SetID(130);
     ASSERT_EQ(0, list->AddAndMarkChanged(home));
     ASSERT_EQ(0, h->SaveAppInfo());
-    PdbDatabase db = Get();
-    ASSERT_EQ(286u, db.appInfo.size());
-    EXPECT_EQ(0, db.appInfo[1]) << "renamed flags written as 0";
-    EXPECT_STREQ("Home", reinterpret_cast<const char*>(&db.appInfo[2 + 32]));
-    EXPECT_EQ(130, db.appInfo[258 + 2]);
-    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "KEPT-BYTES", 10)) << "the bytes after the categories stay";
+    block[1] = 0;   // renamed flags written as 0
+    std::strcpy(reinterpret_cast<char*>(&block[2 + 32]), "Home");
+    block[258 + 2] = 130;
+    EXPECT_EQ(block, Get().appInfo) << "the bytes after the categories stay";
 
     // Nothing changed: nothing written.
     list->SetChanged(0);
@@ -391,53 +280,13 @@ TEST_F(HandheldDbTest, CategoriesComeFromAndGoBackToTheAppInfoBlock)
     ASSERT_EQ(0, h->SaveAppInfo());
     EXPECT_EQ(mod, Get().modNumber);
 
-    std::vector<BYTE> huge(65520 - 276 + 1);
+    Bytes huge(65520 - 276 + 1);
     EXPECT_EQ(CONDUIT_TOO_LONG, h->SetExtra(static_cast<DWORD>(huge.size()), huge.data()));
     ASSERT_EQ(0, h->SetExtra(3, reinterpret_cast<const BYTE*>("new")));
     ASSERT_EQ(0, h->SaveAppInfo());
-    db = Get();
-    ASSERT_EQ(279u, db.appInfo.size());
-    EXPECT_EQ(0, std::memcmp(&db.appInfo[276], "new", 3));
-
-    BYTE sort[16];
-    DWORD len = 0;
-    ASSERT_EQ(0, h->ReadSortInfo(sort, sizeof sort, &len));
-    EXPECT_EQ(4u, len);
-    EXPECT_EQ(0, std::memcmp(sort, "sort", 4));
-}
-
-TEST_F(HandheldDbTest, CategoriesNeedTheCapabilityAndABlockLongEnough)
-{
-    PutSample();
-    auto none = Make(1, CDbManager::CapAppInfo);
-    ASSERT_EQ(0, none->Open());
-    EXPECT_EQ(CONDUIT_NO_CATEGORIES, none->LoadCategories());
-    none->Close(0);
-    auto noBlock = Make(1);
-    ASSERT_EQ(0, noBlock->Open());
-    EXPECT_EQ(CONDUIT_NO_APPINFO, noBlock->LoadCategories());
-    noBlock->Close(0);
-
-    PutSample(std::vector<std::uint8_t>(275, 0));
-    auto shortBlock = Make(1);
-    ASSERT_EQ(0, shortBlock->Open());
-    EXPECT_EQ(CONDUIT_APPINFO_TOO_SHORT, shortBlock->LoadCategories());
-    EXPECT_EQ(nullptr, shortBlock->GetCategoryList());
-}
-
-TEST_F(HandheldDbTest, ReadsTheRecordIdsInPositionOrder)
-{
-    PutSample();
-    auto h = Make(1);
-    ASSERT_EQ(0, h->Open());
-    DWORD ids[5] = {};
-    DWORD n = 4;
-    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
-    ASSERT_EQ(0, h->ReadRecordIdList(ids, &n));
-    EXPECT_EQ(5u, n);
-    for (DWORD i = 0; i < 5; ++i)
-        EXPECT_EQ(100 + i, ids[i]);
+    block.resize(276);
+    block.insert(block.end(), {'n', 'e', 'w'});
+    EXPECT_EQ(block, Get().appInfo);
 }
 
 } // namespace

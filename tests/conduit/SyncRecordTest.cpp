@@ -1,25 +1,19 @@
-// The conduit's record: conversion from and to the Sync Manager's raw
-// record, comparison, status and copies.
+// The conduit's record: raw conversion both ways, comparison, copies, log description.
 #include "SyncRecord.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
 TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
 {
     unsigned char data[] = {1, 2, 3, 4, 5};
-    SyncRawRecord raw = {};
-    raw.dbHandle = 3;
-    raw.recordId = 0xABCDEF;
-    raw.recordIndex = 9;
-    raw.attributes = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
-    raw.category = 7;
-    raw.dataLength = 5;
-    raw.bufferSize = 5;
-    raw.pData = data;
+    const uint8_t all = SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE;
+    // Handle 3, ID 0xABCDEF, index 9, category 7, 5 bytes in a buffer of 5.
+    SyncRawRecord raw = {3, 0xABCDEF, 9, all, 7, 0, 5, 5, data, 0};
 
     CSyncRecord rec;
     ASSERT_EQ(0, rec.FromRaw(raw));
@@ -33,47 +27,25 @@ TEST(SyncRecordTest, ConvertsFromAndToTheRawRecord)
     data[0] = 99;
     EXPECT_EQ(1, rec.GetData()[0]) << "the data is copied";
 
+    // A raw record claiming more data than its buffer holds is refused.
+    raw.dataLength = 6;
+    CSyncRecord refused;
+    EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, refused.FromRaw(raw));
+    EXPECT_EQ(0u, refused.GetDataLength());
+
     unsigned char out[8] = {};
-    SyncRawRecord back = {};
-    back.attributes = 0xFF;   // cleared and rebuilt
-    back.pData = out;
-    back.bufferSize = sizeof out;
+    // Attributes cleared and rebuilt; the data fits a buffer of its own length exactly.
+    SyncRawRecord back = {0, 0, 0, 0xFF, 0, 0, 0, 5, out, 0};
     rec.SetPositionOverride(4);
     ASSERT_EQ(0, rec.ToRaw(back));
     EXPECT_EQ(0xABCDEFu, +back.recordId);
     EXPECT_EQ(4, +back.recordIndex) << "the override wins over the position";
-    EXPECT_EQ(SYNC_REC_DELETED | SYNC_REC_ARCHIVED | SYNC_REC_DIRTY | SYNC_REC_PRIVATE, +back.attributes);
+    EXPECT_EQ(all, +back.attributes);
     EXPECT_EQ(7, +back.category);
     EXPECT_EQ(5u, +back.dataLength);
     EXPECT_EQ(0, std::memcmp(out, "\x01\x02\x03\x04\x05", 5));
-
-    rec.SetFlags(0);
-    rec.SetPrivate(0);
-    ASSERT_EQ(0, rec.ToRaw(back));
-    EXPECT_EQ(0, +back.attributes);
-
-    // The data fits a buffer of its own length exactly, not one byte less.
-    back.bufferSize = 5;
-    EXPECT_EQ(0, rec.ToRaw(back));
     back.bufferSize = 4;
     EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.ToRaw(back));
-    rec.SetData(nullptr, 0);
-    ASSERT_EQ(0, rec.ToRaw(back));
-    EXPECT_EQ(0u, +back.dataLength);
-}
-
-TEST(SyncRecordTest, ARawRecordClaimingMoreDataThanItsBufferIsRefused)
-{
-    unsigned char data[4] = {};
-    SyncRawRecord raw = {};
-    raw.pData = data;
-    raw.bufferSize = 4;
-    for (uint32_t claimed : {5u, 5000u}) {
-        raw.dataLength = claimed;
-        CSyncRecord rec;
-        EXPECT_EQ(CONDUIT_BUFFER_TOO_SMALL, rec.FromRaw(raw)) << claimed;
-        EXPECT_EQ(0u, rec.GetDataLength());
-    }
 }
 
 TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)
@@ -81,55 +53,28 @@ TEST(SyncRecordTest, ComparesLengthBytesCategoryAndPrivateInThatOrder)
     CSyncRecord a, b;
     a.SetData("abc", 3);
     b.SetData("abc", 3);
-    EXPECT_EQ(0, a.Compare(b));
-    b.SetCategory(2);
+    b.SetID(1);
+    b.SetFlags(CSyncRecord::StatusModified);
+    EXPECT_EQ(0, a.Compare(b)) << "IDs and flags are not contents";
     b.SetPrivate(1);
-    EXPECT_EQ(3, a.Compare(b));
-    b.SetCategory(0);
     EXPECT_EQ(4, a.Compare(b));
+    b.SetCategory(2);
+    EXPECT_EQ(3, a.Compare(b));
     b.SetData("abd", 3);
     EXPECT_EQ(2, a.Compare(b));
     b.SetData("abcd", 4);
     EXPECT_EQ(1, a.Compare(b));
-    a.SetID(1);
-    a.SetFlags(CSyncRecord::StatusModified);
-    b.SetData("abc", 3);
-    b.SetCategory(0);
-    b.SetPrivate(0);
-    EXPECT_EQ(0, a.Compare(b)) << "IDs and flags are not contents";
 }
 
-TEST(SyncRecordTest, StatusCodesCopiesAndResets)
+TEST(SyncRecordTest, CopiesOwnTheirDataAndTheLogDescribesByIdElsePosition)
 {
     CSyncRecord r;
-    EXPECT_EQ(CSyncRecord::NoID, r.GetID());
-    EXPECT_EQ(-1, r.GetPosition());
-    EXPECT_EQ(0x20u, r.GetStatusCode());
-    r.SetArchived(1);
-    r.SetModified(1);
-    EXPECT_EQ(6u, r.GetStatusCode());
-    r.SetUnvisited(1);
     r.SetData("xyz", 3);
-    r.SetID(5);
-
     CSyncRecord copy(r);
     r.SetData("other", 5);
-    EXPECT_EQ(3u, copy.GetDataLength());
-    EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3)) << "copies own their data";
-    EXPECT_EQ(5u, copy.GetID());
-    EXPECT_TRUE(copy.IsUnvisited());
     copy = copy;
-    EXPECT_EQ(0, std::memcmp(copy.GetData(), "xyz", 3));
+    EXPECT_EQ("xyz", std::string(reinterpret_cast<const char*>(copy.GetData()), copy.GetDataLength()));
 
-    copy.ResetStatus();
-    EXPECT_EQ(0u, copy.GetFlags());
-    EXPECT_FALSE(copy.IsUnvisited());
-    EXPECT_EQ(5u, copy.GetID()) << "resetting the status keeps the rest";
-}
-
-TEST(SyncRecordTest, LogDescriptionUsesTheIdWhenThereIsOneElseThePosition)
-{
-    CSyncRecord r;
     DWORD v = 1;
     EXPECT_EQ(3379u, r.GetDescriptionMessage(&v)) << "neither ID nor position";
     r.SetPosition(12);
