@@ -9,8 +9,8 @@
 #include "TestFiles.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace synctest {
@@ -29,20 +29,26 @@ struct DeskRecord {
 
 struct DeskFile {
     std::string name = "Tessaly-Vqxa";
-    bool hasAppInfo = true;
     Bytes appInfo;
-    Bytes sortInfo;
     std::vector<DeskRecord> records;
 };
 
 Bytes ComposeDeskFile(const DeskFile& f);
-// False when the bytes do not follow the layout exactly (nothing may follow
-// the counted records).
+// False when the bytes do not follow the layout exactly (no sort-info block,
+// nothing after the counted records).
 bool ParseDeskFile(const Bytes& bytes, DeskFile& f, std::string* pWhy = nullptr);
 
-// A category part: Unfiled (ID 0) plus the names given at indexes 1.., IDs
-// from 1, then the extra bytes.
+// A category part: Unfiled (ID 0), then names at indexes 1.. with the IDs
+// given (an empty name leaves its index free), then the extra bytes.
+Bytes Categories(const std::vector<std::pair<std::string, int>>& cats, std::uint16_t renamed = 0,
+                 const std::string& extra = "");
+// The same with IDs from 1 and the last unique ID set.
 Bytes CategoryBlock(const std::vector<std::string>& names, const std::string& extra = "");
+// "index=name#id" of each named category after Unfiled, joined by spaces.
+std::string Names(const Bytes& appInfo);
+
+// A handheld record; flags are .pdb attribute bits (0x80 deleted, 0x40 dirty, 0x10 secret).
+tessaly::PdbRecord Rec(std::uint32_t id, const std::string& text, unsigned category, std::uint8_t flags = 0);
 
 struct World {
     testsupport::TempDir dir;
@@ -59,6 +65,9 @@ struct World {
     void PutDesktop(const DeskFile& f, const std::string& file = "record.dat") const;
     DeskFile GetDesktop(const std::string& file = "record.dat") const;
     bool HasFile(const std::string& file) const;
+    // Both sides at once.
+    void Put(const Bytes& hhApp, const std::vector<tessaly::PdbRecord>& hh, const Bytes& pcApp,
+             const std::vector<DeskRecord>& pc) const;
 
     // Runs one operation with the engine; the log entries it wrote go to *pLog.
     LONG Sync(LONG type, std::uint32_t firstSync = 0, std::vector<std::string>* pLog = nullptr) const;
@@ -67,5 +76,8 @@ struct World {
 // "id:text:category" of each live record, sorted.
 std::vector<std::string> Summary(const tessaly::PdbDatabase& db);
 std::vector<std::string> Summary(const DeskFile& f);
+
+bool Logged(const std::vector<std::string>& log, const std::string& part);
+std::string SortAndJoin(std::vector<std::string> v, const char* separator = " ");
 
 } // namespace synctest
