@@ -7,31 +7,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <regex>
 
 using testsupport::RunBeside;
 
 namespace {
 
-struct Tools {
-    testsupport::TempDir dir;
-    std::string hh = dir.File("hh"), pc = dir.File("pc"), out = dir.File("out.txt"), in = dir.File("in.txt");
-    Tools()
-    {
-        std::filesystem::create_directories(hh);
-        std::filesystem::create_directories(pc);
-        RunBeside("handheld", {hh, "create", "--password", "pw", "--hint", "hint"}, out);
-    }
+struct Tools : synctest::World {
+    std::string hh = Handheld(), pc = Desktop(), out = dir.File("out.txt"), in = dir.File("in.txt");
+    Tools() { RunBeside("handheld", {hh, "create", "--password", "pw", "--hint", "hint"}, out); }
     int Run(const std::string& program, const std::vector<std::string>& args, const std::string& input = "")
     {
         testsupport::WriteBytes(in, synctest::B(input));
         return RunBeside(program, args, out, in);
-    }
-    int Handheld(std::vector<std::string> args, const std::string& input = "")
-    {
-        args.insert(args.begin(), hh);
-        return Run("handheld", args, input);
     }
     int HotSync(const std::string& type = "0", const std::vector<std::string>& more = {})
     {
@@ -60,7 +48,7 @@ TEST(Compatibility, HotSyncExitStatus)
 
     // A desktop folder that cannot be made leaves the handheld as it was,
     // its dirty record too.
-    ASSERT_EQ(0, t.Handheld({"add", "--password", "pw"}, "dirty"));
+    ASSERT_EQ(0, t.Run("handheld", {t.hh, "add", "--password", "pw"}, "dirty"));
     const auto before = testsupport::ReadBytes(t.hh + "/Tessaly-Vqxa.pdb");
     testsupport::WriteBytes(t.dir.File("file"), {1});
     EXPECT_EQ(1, RunBeside("hotsync", {"sync", "--handheld", t.hh, "--folder", t.dir.File("file/pc")}, t.out));
@@ -81,9 +69,9 @@ TEST(Compatibility, ThroughTheToolsWithTheHotSyncLog)
     Tools t;
     t.pc = t.dir.File("Hanako/Tessaly");   // not there yet: the first operation makes it
     const std::string file = t.pc + "/record.dat";
-    ASSERT_EQ(0, t.Handheld({"category", "add", "Work"}));
-    ASSERT_EQ(0, t.Handheld({"add", "--password", "pw", "--category", "1"}, "memo"));
-    ASSERT_EQ(0, t.Handheld({"add", "--password", "pw", "--private"}, "secret plan"));
+    ASSERT_EQ(0, t.Run("handheld", {t.hh, "category", "add", "Work"}));
+    ASSERT_EQ(0, t.Run("handheld", {t.hh, "add", "--password", "pw", "--category", "1"}, "memo"));
+    ASSERT_EQ(0, t.Run("handheld", {t.hh, "add", "--password", "pw", "--private"}, "secret plan"));
     auto step = [&t](int status, const std::vector<std::string>& args, const std::string& entries, const char* outcome) {
         EXPECT_EQ(status, t.HotSync("0", args)) << outcome;
         EXPECT_EQ("HotSync operation started ####-##-## ##:##:##\n" + entries + "HotSync operation " + outcome +
@@ -98,8 +86,8 @@ TEST(Compatibility, ThroughTheToolsWithTheHotSyncLog)
         EXPECT_NE(std::string::npos, listed.find(text)) << listed;
     EXPECT_EQ(2, t.Run("nvmemo", {"list", file, "--password", "wrong"}));
     ASSERT_EQ(0, t.Run("nvmemo", {"add", file, "--password", "pw", "--category", "1"}, "from the desktop"));
-    t.Handheld({"edit", "1", "--password", "pw"}, "changed");
-    t.Handheld({"category", "delete", "1"});
+    t.Run("handheld", {t.hh, "edit", "1", "--password", "pw"}, "changed");
+    t.Run("handheld", {t.hh, "category", "delete", "1"});
     t.Run("nvmemo", {"delete", file, "0", "--password", "pw"});
     step(0, {},
          "Warning: -- Remote category Work has been deleted. The records in this category have been moved to "
@@ -107,7 +95,7 @@ TEST(Compatibility, ThroughTheToolsWithTheHotSyncLog)
          "other. The modified version will appear on both platforms.\nOK Tessaly Conduit\n",
          "completed with messages");
     // nvmemo's memo deciphers on the handheld.
-    ASSERT_EQ(0, t.Handheld({"list", "--password", "pw", "--json"}));
+    ASSERT_EQ(0, t.Run("handheld", {t.hh, "list", "--password", "pw", "--json"}));
     EXPECT_NE(std::string::npos, t.Output().find("from the desktop")) << t.Output();
     step(1, {"--fail", "SyncResetSyncFlags"},
          "Error: Could not clear Palm organizer's status flags. Error Code 4001\nFailed Tessaly Conduit (error 16385)\n",
@@ -131,14 +119,11 @@ TEST(Compatibility, ThroughTheToolsWithTheHotSyncLog)
 TEST(Compatibility, HotSyncForAnotherApplication)
 {
     Tools t;
-    tessaly::PdbDatabase db;
+    tessaly::PdbDatabase db = t.NewHandheld(synctest::CategoryBlock({}, "digest"));
     db.name = "OtherDB";
     db.creator = tessaly::FourCC("Othr");
     db.type = tessaly::FourCC("Memo");
-    db.uniqueIdSeed = 10;
-    db.hasAppInfo = true;
-    db.appInfo = synctest::CategoryBlock({}, "digest");
-    db.records.push_back({0x40, 1, 0, 0, synctest::B("note")});
+    db.records.push_back(synctest::Rec(1, "note", 0, 0x40));
     const std::string path = t.hh + "/OtherDB.pdb";
     ASSERT_EQ(tessaly::PdbResult::OK, tessaly::WritePdbFile(path, db));
     for (const char* type : {"0", "3"}) {

@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -92,8 +89,6 @@ TEST(HotSyncTool, UserSyncAndActions)
     for (const auto& v : values)
         RegSetValueExA(key, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
                        static_cast<DWORD>(v.second.size() + 1));
-    DWORD priority = 2;
-    RegSetValueExA(key, "Priority", 0, REG_DWORD, reinterpret_cast<BYTE*>(&priority), sizeof priority);
     RegCloseKey(key);
 
     const std::string data = root + "\\Hanako\\Tessaly\\record.dat";

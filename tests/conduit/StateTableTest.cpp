@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 using namespace synctest;
@@ -27,9 +26,7 @@ std::string RunCell(int type, int hh, int pc, std::uint32_t pcId, bool same)
     const Bytes app = CategoryBlock({"Work"});
     std::vector<tessaly::PdbRecord> hhRecs = {Rec(200, "k", 1)};
     std::vector<DeskRecord> pcRecs = {{200, 0, 1, B("k")}};
-    DeskFile backup;   // the state after the previous operation: the handheld's record as it is now
-    backup.appInfo = app;
-    backup.records = pcRecs;
+    DeskFile backup{app, pcRecs};   // the state after the previous operation: the handheld's record as it is now
     if (hh != None) {
         // The stand-in keeps an archived record as a deleted one with its data,
         // so it reports archived records as 3 (or 7 when modified); 2 and 6 do not arise.
@@ -59,12 +56,10 @@ std::string RunCell(int type, int hh, int pc, std::uint32_t pcId, bool same)
     }
     for (const auto& r : w.GetDesktop("Work.ARC").records)
         arcText.push_back(S(r.data));
-    for (const auto& line : log) {
-        if (line.find("modified on both") != std::string::npos)
-            conflicts.push_back("3328");
-        if (line.find("deleted on the other") != std::string::npos)
-            conflicts.push_back("3334");
-    }
+    for (const auto& line : log)
+        for (const std::string c : {"3328 modified on both", "3334 deleted on the other"})
+            if (line.find(c.substr(5)) != std::string::npos)
+                conflicts.push_back(c.substr(0, 4));
     std::string out = rc ? "rc=" + std::to_string(rc) + " " : "";
     const std::string hhTexts = SortAndJoin(hhText, ","), pcTexts = SortAndJoin(pcText, ",");
     out += Summary(after) == Summary(pcAfter) ? hhTexts : "hh=" + hhTexts + " pc=" + pcTexts;

@@ -20,19 +20,6 @@ std::uint32_t Get32(const Bytes& b, size_t at)
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
 }
 
-Bytes Block(const std::string& name, const Bytes& data)
-{
-    Bytes b(56 + data.size(), 0);
-    Put32(b, 0, static_cast<std::uint32_t>(b.size()));
-    Put32(b, 4, 0x1002);
-    Put32(b, 8, 56);
-    std::memcpy(&b[12], name.data(), std::min<size_t>(name.size(), 31));
-    Put32(b, 44, static_cast<std::uint32_t>(data.size()));
-    Put32(b, 48, static_cast<std::uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(), b.begin() + 56);
-    return b;
-}
-
 } // namespace
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -47,9 +34,15 @@ Bytes ComposeDeskFile(const DeskFile& f)
     Put32(out, 44, tessaly::FourCC("Vqxa"));
     Put32(out, 48, tessaly::FourCC("DATA"));
     Put32(out, 72, static_cast<std::uint32_t>(f.records.size()));
-    const Bytes app = Block(f.name, f.appInfo);
-    Put32(out, 76, static_cast<std::uint32_t>(app.size()));
-    out.insert(out.end(), app.begin(), app.end());
+    Put32(out, 76, static_cast<std::uint32_t>(56 + f.appInfo.size()));
+    out.resize(84 + 56);   // the app-info block's header
+    Put32(out, 84, static_cast<std::uint32_t>(56 + f.appInfo.size()));
+    Put32(out, 88, 0x1002);
+    Put32(out, 92, 56);
+    std::memcpy(&out[96], f.name.data(), std::min<size_t>(f.name.size(), 31));
+    Put32(out, 128, static_cast<std::uint32_t>(f.appInfo.size()));
+    Put32(out, 132, static_cast<std::uint32_t>(f.appInfo.size()));
+    out.insert(out.end(), f.appInfo.begin(), f.appInfo.end());
     for (const DeskRecord& r : f.records) {
         Bytes h(40, 0);
         Put32(h, 0, static_cast<std::uint32_t>(40 + r.data.size()));
@@ -76,20 +69,15 @@ bool ParseDeskFile(const Bytes& b, DeskFile& f, std::string* pWhy)
     if (b.size() < 84 || Get32(b, 0) != 84 || b[4] != 1 || b[5] != 0)
         return fail("header");
     f.name = std::string(reinterpret_cast<const char*>(&b[6]), strnlen(reinterpret_cast<const char*>(&b[6]), 32));
-    size_t at = 84;
-    auto block = [&](std::uint32_t size, Bytes& data) {
-        if (size == 0)
-            return true;
-        if (at + size > b.size() || size < 56 || Get32(b, at) != size || Get32(b, at + 8) != 56 ||
-            (b[at + 4] | (b[at + 5] << 8)) != 0x1002 || Get32(b, at + 48) > Get32(b, at + 44) ||
-            56 + Get32(b, at + 44) != size)
-            return false;
-        data.assign(b.begin() + at + 56, b.begin() + at + 56 + Get32(b, at + 48));
-        at += size;
-        return true;
-    };
-    if (!block(Get32(b, 76), f.appInfo) || Get32(b, 80) != 0)
-        return fail("block");
+    const std::uint32_t app = Get32(b, 76);
+    size_t at = 84 + app;
+    if (app && (at > b.size() || app < 56 || Get32(b, 84) != app || Get32(b, 92) != 56 ||
+                (b[88] | (b[89] << 8)) != 0x1002 || Get32(b, 132) > Get32(b, 128) || 56 + Get32(b, 128) != app))
+        return fail("app-info block");
+    if (app)
+        f.appInfo.assign(b.begin() + 140, b.begin() + 140 + Get32(b, 132));
+    if (Get32(b, 80) != 0)
+        return fail("sort-info block");
     const std::uint32_t count = Get32(b, 72);
     for (std::uint32_t i = 0; i < count; ++i) {
         if (at + 40 > b.size())
@@ -181,18 +169,11 @@ tessaly::PdbDatabase World::NewHandheld(const Bytes& appInfo) const
     return db;
 }
 
-void World::PutHandheld(const tessaly::PdbDatabase& db) const { tessaly::WritePdbFile(PdbPath(), db); }
-
 tessaly::PdbDatabase World::GetHandheld() const
 {
     tessaly::PdbDatabase db;
     tessaly::ReadPdbFile(PdbPath(), db);
     return db;
-}
-
-void World::PutDesktop(const DeskFile& f, const std::string& file) const
-{
-    testsupport::WriteBytes(Desktop() + "/" + file, ComposeDeskFile(f));
 }
 
 DeskFile World::GetDesktop(const std::string& file) const
@@ -204,18 +185,13 @@ DeskFile World::GetDesktop(const std::string& file) const
     return f;
 }
 
-bool World::HasFile(const std::string& file) const { return testsupport::FileExists(Desktop() + "/" + file); }
-
 void World::Put(const Bytes& hhApp, const std::vector<tessaly::PdbRecord>& hh, const Bytes& pcApp,
                 const std::vector<DeskRecord>& pc) const
 {
     tessaly::PdbDatabase db = NewHandheld(hhApp);
     db.records = hh;
     PutHandheld(db);
-    DeskFile f;
-    f.appInfo = pcApp;
-    f.records = pc;
-    PutDesktop(f);
+    PutDesktop({pcApp, pc});
 }
 
 LONG World::Sync(LONG type, std::uint32_t firstSync, std::vector<std::string>* pLog) const

@@ -28,9 +28,9 @@ struct DeskRecord {
 };
 
 struct DeskFile {
-    std::string name = "Tessaly-Vqxa";
     Bytes appInfo;
     std::vector<DeskRecord> records;
+    std::string name = "Tessaly-Vqxa";
 };
 
 Bytes ComposeDeskFile(const DeskFile& f);
@@ -60,11 +60,15 @@ struct World {
     ~World();
 
     tessaly::PdbDatabase NewHandheld(const Bytes& appInfo) const;
-    void PutHandheld(const tessaly::PdbDatabase& db) const;
+    void PutHandheld(const tessaly::PdbDatabase& db) const { tessaly::WritePdbFile(PdbPath(), db); }
     tessaly::PdbDatabase GetHandheld() const;
-    void PutDesktop(const DeskFile& f, const std::string& file = "record.dat") const;
+    void PutDesktop(const DeskFile& f, const std::string& file = "record.dat") const
+    {
+        testsupport::WriteBytes(Desktop() + "/" + file, ComposeDeskFile(f));
+    }
+    // A damaged (or missing) file comes back without records, named "DAMAGED: why".
     DeskFile GetDesktop(const std::string& file = "record.dat") const;
-    bool HasFile(const std::string& file) const;
+    bool HasFile(const std::string& file) const { return testsupport::FileExists(Desktop() + "/" + file); }
     // Both sides at once.
     void Put(const Bytes& hhApp, const std::vector<tessaly::PdbRecord>& hh, const Bytes& pcApp,
              const std::vector<DeskRecord>& pc) const;

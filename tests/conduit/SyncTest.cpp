@@ -4,7 +4,6 @@
 #include "SyncFixture.h"
 
 #include "DesktopDb.h"
-#include "HsLog.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +17,6 @@ using tessaly::PdbRecord;
 
 namespace {
 
-using Cats = std::vector<std::pair<std::string, int>>;
 using Strings = std::vector<std::string>;
 
 // "text:category" of each live handheld record.
@@ -56,12 +54,9 @@ std::multiset<std::string> AllTexts(const World& w)
 TEST(CategorySync, Reconciliation)
 {
     // Fourteen on the handheld, room for one of the desktop's three.
-    Cats fourteen;
-    std::string fourteenNames;
-    for (int i = 1; i <= 14; ++i) {
+    std::vector<std::pair<std::string, int>> fourteen;
+    for (int i = 1; i <= 14; ++i)
         fourteen.push_back({"H" + std::to_string(i), i});
-        fourteenNames += std::to_string(i) + "=H" + std::to_string(i) + "#" + std::to_string(i) + " ";
-    }
     const Bytes work = Categories({{"Work", 1}}), home = Categories({{"Home", 1}}), play = Categories({{"Play", 5}});
     const std::vector<PdbRecord> h = {Rec(1, "h", 1)};
     const std::vector<DeskRecord> p = {{0, 0x9, 1, B("p")}};
@@ -97,7 +92,7 @@ TEST(CategorySync, Reconciliation)
         // Other values, fast sync: each side's missing category counts as deleted.
         {"first sync 0", home, h, play, p, 0, 0, "", "h:0 p:0", {remotePlay, "4 -- Local category Home has been deleted."}},
         {"no room for the desktop's", Categories(fourteen), {}, Categories({{"P1", 101}, {"P2", 102}, {"P3", 103}}),
-         {{0, 0x9, 1, B("p1")}, {0, 0x9, 2, B("p2")}, {0, 0x9, 3, B("p3")}}, 0, 2, fourteenNames + "15=P1#101",
+         {{0, 0x9, 1, B("p1")}, {0, 0x9, 2, B("p2")}, {0, 0x9, 3, B("p3")}}, 0, 2, Names(Categories(fourteen)) + " 15=P1#101",
          "p1:15 p2:0 p3:0",
          {"Only 15 categories are allowed.  All records in local category P2 were changed to 'Unfiled'.",
           "Only 15 categories are allowed.  All records in local category P3 were changed to 'Unfiled'.",
@@ -161,9 +156,7 @@ TEST(DesktopFile, LongestAppInfoBlock)
 {
     for (std::size_t n : {65534u, 65535u, 65536u}) {
         World w;
-        DeskFile f;
-        f.appInfo = Categories({{"Work", 1}}, 0, std::string(n - 276, 'x'));
-        w.PutDesktop(f);
+        w.PutDesktop({Categories({{"Work", 1}}, 0, std::string(n - 276, 'x'))});
         CDesktopDb db("Tessaly-Vqxa", w.Desktop().c_str(), "record.dat", 3, 3, nullptr);
         ASSERT_EQ(0, db.Open());
         EXPECT_EQ(n > 65535 ? LONG(CONDUIT_READ_APPINFO_FAILED) : 0, db.Load()) << n;
@@ -171,14 +164,11 @@ TEST(DesktopFile, LongestAppInfoBlock)
     }
 }
 
-// An empty or damaged desktop file ends the run; the file and the handheld
-// stay as they were. Desktop overwrites handheld reads it before anything.
+// An empty, damaged or missing desktop file ends the run; the file and the
+// handheld stay as they were. Desktop overwrites handheld reads it before anything.
 TEST(DesktopFile, EmptyOrDamagedFileEndsTheRun)
 {
-    DeskFile f;
-    f.appInfo = Categories({});
-    f.records.push_back({1, 0, 0, B("hello")});
-    const Bytes good = ComposeDeskFile(f);
+    const Bytes good = ComposeDeskFile({Categories({}), {{1, 0, 0, B("hello")}}});
     // A record whose size runs past the end; one whose size is below its header; a cut block.
     Bytes small = good;
     small[good.size() - 45] = 3;
@@ -187,30 +177,26 @@ TEST(DesktopFile, EmptyOrDamagedFileEndsTheRun)
                                         Bytes(good.begin(), good.begin() + 100), Bytes(good.begin(), good.begin() + 90)};
     for (LONG type : {0, 3}) {
         for (const Bytes& d : damaged) {
-            if (d.empty() && type == 3)
-                continue;   // an empty file is a desktop without records
             SCOPED_TRACE(std::to_string(type) + " " + std::to_string(d.size()));
             World w;
             w.Put(Categories({}), {Rec(1, "h", 0)}, Categories({}), {});
-            testsupport::WriteBytes(w.DataFile(), d);
+            // For desktop overwrites handheld an empty file is a desktop without records: no file instead.
+            if (d.empty() && type == 3)
+                std::remove(w.DataFile().c_str());
+            else
+                testsupport::WriteBytes(w.DataFile(), d);
             const Bytes pdb = testsupport::ReadBytes(w.PdbPath());
             Strings log;
             const LONG rc = w.Sync(type, 0, &log);
             EXPECT_NE(0, rc);
             if (d.empty()) {
-                EXPECT_EQ(CONDUIT_NO_APPINFO, rc);
+                EXPECT_EQ(type == 0 ? CONDUIT_NO_APPINFO : CONDUIT_FILE_OPEN_FAILED, rc);
             }
             EXPECT_TRUE(!log.empty() && log.back() == "21 Tessaly Conduit");
             EXPECT_EQ(d, testsupport::ReadBytes(w.DataFile()));
             EXPECT_EQ(pdb, testsupport::ReadBytes(w.PdbPath()));
         }
     }
-    World w;
-    w.Put(Categories({}), {Rec(1, "h", 0)}, Categories({}), {});
-    std::remove(w.DataFile().c_str());
-    const Bytes pdb = testsupport::ReadBytes(w.PdbPath());
-    EXPECT_EQ(CONDUIT_FILE_OPEN_FAILED, w.Sync(3));
-    EXPECT_EQ(pdb, testsupport::ReadBytes(w.PdbPath()));
 }
 
 TEST(Archives, PerCategoryFilesAppendAndFallBackToUnfiled)
@@ -227,12 +213,8 @@ TEST(Archives, PerCategoryFilesAppendAndFallBackToUnfiled)
     EXPECT_TRUE(w.GetDesktop().records.empty());
     EXPECT_TRUE(w.GetHandheld().records.empty());
 
-    PdbDatabase hh = w.GetHandheld();
-    hh.records.push_back(Rec(3, "three", 1, 0x80 | 0x40));
-    w.PutHandheld(hh);
-    DeskFile pc = w.GetDesktop();
-    pc.records.push_back({3, 0, 1, B("three")});
-    w.PutDesktop(pc);
+    w.Put(Categories({{"A.b/c", 1}}), {Rec(3, "three", 1, 0x80 | 0x40)}, Categories({{"A.b/c", 1}}),
+          {{3, 0, 1, B("three")}});
     ASSERT_EQ(0, w.Sync(0));
     EXPECT_EQ((Strings{"1:one:1", "3:three:1"}), Summary(w.GetDesktop("A_b_c.ARC")));
 }
@@ -242,9 +224,7 @@ TEST(Archives, PerCategoryFilesAppendAndFallBackToUnfiled)
 TEST(OverwriteSync, MissingSidesSwitchTheSyncType)
 {
     World w;
-    DeskFile pc;
-    pc.appInfo = Categories({{"Work", 1}}, 0, "digest");
-    pc.records = {{7, 0, 1, B("kept")}};
+    const DeskFile pc{Categories({{"Work", 1}}, 0, "digest"), {{7, 0, 1, B("kept")}}};
     w.PutDesktop(pc);
     ASSERT_EQ(0, w.Sync(1));
     EXPECT_EQ((Strings{"7:kept:1"}), Summary(w.GetHandheld()));
@@ -293,7 +273,7 @@ TEST(FailureSweep, EveryCallFailsInTurnAndNothingIsLost)
                 ++failures;
                 std::string where = std::string(op) + " #" + std::to_string(nth) + " type " + std::to_string(type);
                 EXPECT_EQ(code, rc) << where;
-                Bytes now = testsupport::ReadBytes(w.DataFile());
+                const Bytes now = testsupport::ReadBytes(w.DataFile());
                 DeskFile parsed;
                 EXPECT_TRUE(now == before || ParseDeskFile(now, parsed)) << where;
                 EXPECT_FALSE(w.HasFile("record.dat.new")) << where;
