@@ -49,10 +49,10 @@ TEST(Compatibility, HotSyncExitStatus)
     // A desktop folder that cannot be made leaves the handheld as it was,
     // its dirty record too.
     ASSERT_EQ(0, t.Run("handheld", {t.hh, "add", "--password", "pw"}, "dirty"));
-    const auto before = testsupport::ReadBytes(t.hh + "/Tessaly-Vqxa.pdb");
+    const auto before = testsupport::ReadBytes(t.PdbPath());
     testsupport::WriteBytes(t.dir.File("file"), {1});
     EXPECT_EQ(1, RunBeside("hotsync", {"sync", "--handheld", t.hh, "--folder", t.dir.File("file/pc")}, t.out));
-    EXPECT_EQ(before, testsupport::ReadBytes(t.hh + "/Tessaly-Vqxa.pdb"));
+    EXPECT_EQ(before, testsupport::ReadBytes(t.PdbPath()));
     EXPECT_EQ("", t.Output());
 
     // A Shift-JIS folder name whose trail byte is a backslash is one folder.

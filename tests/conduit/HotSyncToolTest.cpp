@@ -51,7 +51,8 @@ BOOL CALLBACK FindDialog(HWND hWnd, LPARAM lParam)
 DWORD ChooseAction(std::initializer_list<int> clicks)
 {
     std::string cmd = "\"" + BinDir() + "\\hotsync.exe\" action --user Hanako --creator Vqxa";
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return 999;

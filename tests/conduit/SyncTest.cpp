@@ -156,7 +156,7 @@ TEST(DesktopFile, LongestAppInfoBlock)
 {
     for (std::size_t n : {65534u, 65535u, 65536u}) {
         World w;
-        w.PutDesktop({Categories({{"Work", 1}}, 0, std::string(n - 276, 'x'))});
+        w.PutDesktop({Categories({{"Work", 1}}, 0, std::string(n - 276, 'x')), {}});
         CDesktopDb db("Tessaly-Vqxa", w.Desktop().c_str(), "record.dat", 3, 3, nullptr);
         ASSERT_EQ(0, db.Open());
         EXPECT_EQ(n > 65535 ? LONG(CONDUIT_READ_APPINFO_FAILED) : 0, db.Load()) << n;
