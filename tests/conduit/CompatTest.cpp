@@ -1,7 +1,7 @@
 // The conduit's desktop file against the data core's tools, both ways: what
 // the conduit writes opens with nvmemo under the handheld's password, and
-// what nvmemo adds, changes or deletes reaches the handheld and deciphers
-// there. hotsync, handheld and nvmemo run as programs beside the test.
+// what nvmemo adds or deletes reaches the handheld (an added memo deciphers
+// there). hotsync, handheld and nvmemo run as programs beside the test.
 #include "SyncFixture.h"
 
 #include <gtest/gtest.h>
