@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -26,69 +23,55 @@ std::string BinDir()
     return s.substr(0, s.find_last_of("\\/"));
 }
 
-void SetString(HKEY key, const char* name, const std::string& value)
+// The action kept for the user, or ~0u when none is.
+DWORD Action(const char* name)
 {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-}
-
-bool ReadAction(const char* name, DWORD& value)
-{
+    DWORD value = ~0u, size = sizeof value;
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0, size = sizeof value;
-    bool ok = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
+        return value;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+        value = ~0u;
     RegCloseKey(key);
-    return ok;
+    return value;
 }
 
-struct Found {
-    DWORD pid;
-    HWND dialog;
-};
-
+// The visible dialog of the thread, if any.
 BOOL CALLBACK FindDialog(HWND hWnd, LPARAM lParam)
 {
-    Found* f = reinterpret_cast<Found*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hWnd, &pid);
     char cls[32] = {};
     GetClassNameA(hWnd, cls, sizeof cls);
-    if (pid == f->pid && std::string(cls) == "#32770" && IsWindowVisible(hWnd)) {
-        f->dialog = hWnd;
-        return FALSE;
-    }
-    return TRUE;
+    if (std::string(cls) != "#32770" || !IsWindowVisible(hWnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
 }
 
 // Runs "hotsync action", clicks the given controls in its dialog, then OK.
 DWORD ChooseAction(std::initializer_list<int> clicks)
 {
     std::string cmd = "\"" + BinDir() + "\\hotsync.exe\" action --user Hanako --creator Vqxa";
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof si);
+    STARTUPINFOA si = {};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    ZeroMemory(&pi, sizeof pi);
+    PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return 999;
-    Found f = {pi.dwProcessId, nullptr};
-    for (int i = 0; i < 200 && !f.dialog; ++i) {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 200 && !dialog; ++i) {
         Sleep(50);
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&f));
+        EnumThreadWindows(pi.dwThreadId, FindDialog, reinterpret_cast<LPARAM>(&dialog));
     }
-    if (f.dialog) {
+    if (dialog) {
         for (int id : clicks)
-            SendMessageA(GetDlgItem(f.dialog, id), BM_CLICK, 0, 0);
-        PostMessageA(f.dialog, WM_COMMAND, IDOK, 0);
+            SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     }
     WaitForSingleObject(pi.hProcess, 20000);
     DWORD code = 998;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return f.dialog ? code : 997;
+    return dialog ? code : 997;
 }
 
 } // namespace
@@ -102,12 +85,11 @@ TEST(HotSyncTool, UserSyncAndActions)
     SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
-    SetString(key, "Conduit", BinDir() + "\\TessalyConduit.dll");
-    SetString(key, "Directory", "Tessaly");
-    SetString(key, "File", "record.dat");
-    SetString(key, "RemoteDatabase", "Tessaly-Vqxa");
-    DWORD priority = 2;
-    RegSetValueExA(key, "Priority", 0, REG_DWORD, reinterpret_cast<BYTE*>(&priority), sizeof priority);
+    const std::pair<const char*, std::string> values[] = {{"Conduit", BinDir() + "\\TessalyConduit.dll"},
+        {"Directory", "Tessaly"}, {"File", "record.dat"}, {"RemoteDatabase", "Tessaly-Vqxa"}};
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                       static_cast<DWORD>(v.second.size() + 1));
     RegCloseKey(key);
 
     const std::string data = root + "\\Hanako\\Tessaly\\record.dat";
@@ -123,28 +105,24 @@ TEST(HotSyncTool, UserSyncAndActions)
 
     // "Handheld overwrites Desktop", set as default.
     EXPECT_EQ(0u, ChooseAction({406, 411}));
-    DWORD value = 0;
-    ASSERT_TRUE(ReadAction("DefaultAction", value));
-    EXPECT_EQ(2u, value);
-    EXPECT_FALSE(ReadAction("NextAction", value));
+    EXPECT_EQ(2u, Action("DefaultAction"));
+    EXPECT_EQ(~0u, Action("NextAction"));
 
     // "Desktop overwrites handheld" for the next operation only.
     EXPECT_EQ(0u, ChooseAction({405}));
-    ASSERT_TRUE(ReadAction("NextAction", value));
-    EXPECT_EQ(3u, value);
+    EXPECT_EQ(3u, Action("NextAction"));
 
     // A user's folder that cannot be made: the handheld and the next action are left alone.
     const std::string pdb = hh + "\\Tessaly-Vqxa.pdb";
     const std::vector<std::uint8_t> before = testsupport::ReadBytes(pdb);
     EXPECT_EQ(1, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", pdb}, out));
     EXPECT_EQ(before, testsupport::ReadBytes(pdb));
-    EXPECT_TRUE(ReadAction("NextAction", value));
+    EXPECT_EQ(3u, Action("NextAction"));
 
     // The next action is used once, then the default stays.
     ASSERT_EQ(0, testsupport::RunBeside("hotsync", {"sync", "--user", "Hanako", "--handheld", hh, "--desktop", root}, out));
-    EXPECT_FALSE(ReadAction("NextAction", value));
-    ASSERT_TRUE(ReadAction("DefaultAction", value));
-    EXPECT_EQ(2u, value);
+    EXPECT_EQ(~0u, Action("NextAction"));
+    EXPECT_EQ(2u, Action("DefaultAction"));
 
     // A conduit that fails makes hotsync say so.
     std::filesystem::remove(hh + "\\Tessaly-Vqxa.pdb");

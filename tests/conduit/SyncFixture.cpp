@@ -4,14 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(_WIN32)
-#include <direct.h>
-#define MKDIR(p) _mkdir(p)
-#else
-#include <sys/stat.h>
-#define MKDIR(p) mkdir(p, 0777)
-#endif
+#include <filesystem>
 
 namespace synctest {
 
@@ -22,27 +15,9 @@ void Put32(Bytes& b, size_t at, std::uint32_t v)
     for (int i = 0; i < 4; ++i)
         b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-void Put16(Bytes& b, size_t at, std::uint16_t v)
-{
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
 std::uint32_t Get32(const Bytes& b, size_t at)
 {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
-}
-
-Bytes Block(const std::string& name, const Bytes& data)
-{
-    Bytes b(56 + data.size(), 0);
-    Put32(b, 0, static_cast<std::uint32_t>(b.size()));
-    Put16(b, 4, 0x1002);
-    Put32(b, 8, 56);
-    std::memcpy(&b[12], name.data(), std::min<size_t>(name.size(), 31));
-    Put32(b, 44, static_cast<std::uint32_t>(data.size()));
-    Put32(b, 48, static_cast<std::uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(), b.begin() + 56);
-    return b;
 }
 
 } // namespace
@@ -54,27 +29,27 @@ Bytes ComposeDeskFile(const DeskFile& f)
 {
     Bytes out(84, 0);
     Put32(out, 0, 84);
-    Put16(out, 4, 1);
+    Put32(out, 4, 1);
     std::memcpy(&out[6], f.name.data(), std::min<size_t>(f.name.size(), 31));
     Put32(out, 44, tessaly::FourCC("Vqxa"));
     Put32(out, 48, tessaly::FourCC("DATA"));
     Put32(out, 72, static_cast<std::uint32_t>(f.records.size()));
-    Bytes app, sort;
-    if (f.hasAppInfo)
-        app = Block(f.name, f.appInfo);
-    if (!f.sortInfo.empty())
-        sort = Block(f.name, f.sortInfo);
-    Put32(out, 76, static_cast<std::uint32_t>(app.size()));
-    Put32(out, 80, static_cast<std::uint32_t>(sort.size()));
-    out.insert(out.end(), app.begin(), app.end());
-    out.insert(out.end(), sort.begin(), sort.end());
+    Put32(out, 76, static_cast<std::uint32_t>(56 + f.appInfo.size()));
+    out.resize(84 + 56);   // the app-info block's header
+    Put32(out, 84, static_cast<std::uint32_t>(56 + f.appInfo.size()));
+    Put32(out, 88, 0x1002);
+    Put32(out, 92, 56);
+    std::memcpy(&out[96], f.name.data(), std::min<size_t>(f.name.size(), 31));
+    Put32(out, 128, static_cast<std::uint32_t>(f.appInfo.size()));
+    Put32(out, 132, static_cast<std::uint32_t>(f.appInfo.size()));
+    out.insert(out.end(), f.appInfo.begin(), f.appInfo.end());
     for (const DeskRecord& r : f.records) {
         Bytes h(40, 0);
         Put32(h, 0, static_cast<std::uint32_t>(40 + r.data.size()));
         Put32(h, 4, 0x1002);
         Put32(h, 8, 40);
         Put32(h, 16, r.id);
-        Put16(h, 24, r.attributes);
+        Put32(h, 24, r.attributes);
         Put32(h, 28, r.category);
         Put32(h, 36, static_cast<std::uint32_t>(r.data.size()));
         out.insert(out.end(), h.begin(), h.end());
@@ -94,21 +69,15 @@ bool ParseDeskFile(const Bytes& b, DeskFile& f, std::string* pWhy)
     if (b.size() < 84 || Get32(b, 0) != 84 || b[4] != 1 || b[5] != 0)
         return fail("header");
     f.name = std::string(reinterpret_cast<const char*>(&b[6]), strnlen(reinterpret_cast<const char*>(&b[6]), 32));
-    size_t at = 84;
-    auto block = [&](std::uint32_t size, Bytes& data) {
-        if (size == 0)
-            return true;
-        if (at + size > b.size() || size < 56 || Get32(b, at) != size || Get32(b, at + 8) != 56 ||
-            (b[at + 4] | (b[at + 5] << 8)) != 0x1002 || Get32(b, at + 48) > Get32(b, at + 44) ||
-            56 + Get32(b, at + 44) != size)
-            return false;
-        data.assign(b.begin() + at + 56, b.begin() + at + 56 + Get32(b, at + 48));
-        at += size;
-        return true;
-    };
-    f.hasAppInfo = Get32(b, 76) != 0;
-    if (!block(Get32(b, 76), f.appInfo) || !block(Get32(b, 80), f.sortInfo))
-        return fail("block");
+    const std::uint32_t app = Get32(b, 76);
+    size_t at = 84 + app;
+    if (app && (at > b.size() || app < 56 || Get32(b, 84) != app || Get32(b, 92) != 56 ||
+                (b[88] | (b[89] << 8)) != 0x1002 || Get32(b, 132) > Get32(b, 128) || 56 + Get32(b, 128) != app))
+        return fail("app-info block");
+    if (app)
+        f.appInfo.assign(b.begin() + 140, b.begin() + 140 + Get32(b, 132));
+    if (Get32(b, 80) != 0)
+        return fail("sort-info block");
     const std::uint32_t count = Get32(b, 72);
     for (std::uint32_t i = 0; i < count; ++i) {
         if (at + 40 > b.size())
@@ -130,23 +99,55 @@ bool ParseDeskFile(const Bytes& b, DeskFile& f, std::string* pWhy)
     return true;
 }
 
-Bytes CategoryBlock(const std::vector<std::string>& names, const std::string& extra)
+Bytes Categories(const std::vector<std::pair<std::string, int>>& cats, std::uint16_t renamed, const std::string& extra)
 {
     Bytes a(276, 0);
+    a[0] = static_cast<std::uint8_t>(renamed >> 8);
+    a[1] = static_cast<std::uint8_t>(renamed);
     std::strcpy(reinterpret_cast<char*>(&a[2]), "Unfiled");
-    for (size_t i = 0; i < names.size() && i < 15; ++i) {
-        std::memcpy(&a[2 + 16 * (i + 1)], names[i].data(), std::min<size_t>(names[i].size(), 15));
-        a[258 + i + 1] = static_cast<std::uint8_t>(i + 1);
+    for (size_t i = 0; i < cats.size() && i < 15; ++i) {
+        std::memcpy(&a[2 + 16 * (i + 1)], cats[i].first.data(), std::min<size_t>(cats[i].first.size(), 15));
+        a[258 + i + 1] = static_cast<std::uint8_t>(cats[i].first.empty() ? 0 : cats[i].second);
     }
-    a[274] = static_cast<std::uint8_t>(names.size());
     a.insert(a.end(), extra.begin(), extra.end());
     return a;
 }
 
+Bytes CategoryBlock(const std::vector<std::string>& names, const std::string& extra)
+{
+    std::vector<std::pair<std::string, int>> cats;
+    for (const std::string& n : names)
+        cats.push_back({n, static_cast<int>(cats.size() + 1)});
+    Bytes a = Categories(cats, 0, extra);
+    a[274] = static_cast<std::uint8_t>(names.size());
+    return a;
+}
+
+std::string Names(const Bytes& app)
+{
+    std::string out;
+    for (int i = 1; i < 16 && app.size() >= 276; ++i) {
+        const char* p = reinterpret_cast<const char*>(&app[2 + 16 * i]);
+        if (*p)
+            out += (out.empty() ? "" : " ") + std::to_string(i) + "=" + std::string(p, strnlen(p, 16)) + "#" +
+                   std::to_string(app[258 + i]);
+    }
+    return out;
+}
+
+tessaly::PdbRecord Rec(std::uint32_t id, const std::string& text, unsigned category, std::uint8_t flags)
+{
+    tessaly::PdbRecord r;
+    r.uniqueId = id;
+    r.attributes = static_cast<std::uint8_t>(flags | category);
+    r.data = B(text);
+    return r;
+}
+
 World::World()
 {
-    MKDIR(Handheld().c_str());
-    MKDIR(Desktop().c_str());
+    std::filesystem::create_directories(Handheld());
+    std::filesystem::create_directories(Desktop());
     TessalyHostClearFailures();
 }
 
@@ -168,18 +169,11 @@ tessaly::PdbDatabase World::NewHandheld(const Bytes& appInfo) const
     return db;
 }
 
-void World::PutHandheld(const tessaly::PdbDatabase& db) const { tessaly::WritePdbFile(PdbPath(), db); }
-
 tessaly::PdbDatabase World::GetHandheld() const
 {
     tessaly::PdbDatabase db;
     tessaly::ReadPdbFile(PdbPath(), db);
     return db;
-}
-
-void World::PutDesktop(const DeskFile& f, const std::string& file) const
-{
-    testsupport::WriteBytes(Desktop() + "/" + file, ComposeDeskFile(f));
 }
 
 DeskFile World::GetDesktop(const std::string& file) const
@@ -191,7 +185,14 @@ DeskFile World::GetDesktop(const std::string& file) const
     return f;
 }
 
-bool World::HasFile(const std::string& file) const { return testsupport::FileExists(Desktop() + "/" + file); }
+void World::Put(const Bytes& hhApp, const std::vector<tessaly::PdbRecord>& hh, const Bytes& pcApp,
+                const std::vector<DeskRecord>& pc) const
+{
+    tessaly::PdbDatabase db = NewHandheld(hhApp);
+    db.records = hh;
+    PutHandheld(db);
+    PutDesktop({pcApp, pc});
+}
 
 LONG World::Sync(LONG type, std::uint32_t firstSync, std::vector<std::string>* pLog) const
 {
@@ -243,6 +244,20 @@ std::vector<std::string> Summary(const DeskFile& f)
         out.push_back(std::to_string(r.id) + ":" + S(r.data) + ":" + std::to_string(r.category) +
                       ((r.attributes & 0x10) ? ":p" : ""));
     std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool Logged(const std::vector<std::string>& log, const std::string& part)
+{
+    return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+std::string SortAndJoin(std::vector<std::string> v, const char* separator)
+{
+    std::sort(v.begin(), v.end());
+    std::string out;
+    for (const auto& s : v)
+        out += (out.empty() ? "" : separator) + s;
     return out;
 }
 

@@ -9,8 +9,8 @@
 #include "TestFiles.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace synctest {
@@ -28,21 +28,27 @@ struct DeskRecord {
 };
 
 struct DeskFile {
-    std::string name = "Tessaly-Vqxa";
-    bool hasAppInfo = true;
     Bytes appInfo;
-    Bytes sortInfo;
     std::vector<DeskRecord> records;
+    std::string name = "Tessaly-Vqxa";
 };
 
 Bytes ComposeDeskFile(const DeskFile& f);
-// False when the bytes do not follow the layout exactly (nothing may follow
-// the counted records).
+// False when the bytes do not follow the layout exactly (no sort-info block,
+// nothing after the counted records).
 bool ParseDeskFile(const Bytes& bytes, DeskFile& f, std::string* pWhy = nullptr);
 
-// A category part: Unfiled (ID 0) plus the names given at indexes 1.., IDs
-// from 1, then the extra bytes.
+// A category part: Unfiled (ID 0), then names at indexes 1.. with the IDs
+// given (an empty name leaves its index free), then the extra bytes.
+Bytes Categories(const std::vector<std::pair<std::string, int>>& cats, std::uint16_t renamed = 0,
+                 const std::string& extra = "");
+// The same with IDs from 1 and the last unique ID set.
 Bytes CategoryBlock(const std::vector<std::string>& names, const std::string& extra = "");
+// "index=name#id" of each named category after Unfiled, joined by spaces.
+std::string Names(const Bytes& appInfo);
+
+// A handheld record; flags are .pdb attribute bits (0x80 deleted, 0x40 dirty, 0x10 secret).
+tessaly::PdbRecord Rec(std::uint32_t id, const std::string& text, unsigned category, std::uint8_t flags = 0);
 
 struct World {
     testsupport::TempDir dir;
@@ -54,11 +60,18 @@ struct World {
     ~World();
 
     tessaly::PdbDatabase NewHandheld(const Bytes& appInfo) const;
-    void PutHandheld(const tessaly::PdbDatabase& db) const;
+    void PutHandheld(const tessaly::PdbDatabase& db) const { tessaly::WritePdbFile(PdbPath(), db); }
     tessaly::PdbDatabase GetHandheld() const;
-    void PutDesktop(const DeskFile& f, const std::string& file = "record.dat") const;
+    void PutDesktop(const DeskFile& f, const std::string& file = "record.dat") const
+    {
+        testsupport::WriteBytes(Desktop() + "/" + file, ComposeDeskFile(f));
+    }
+    // A damaged (or missing) file comes back without records, named "DAMAGED: why".
     DeskFile GetDesktop(const std::string& file = "record.dat") const;
-    bool HasFile(const std::string& file) const;
+    bool HasFile(const std::string& file) const { return testsupport::FileExists(Desktop() + "/" + file); }
+    // Both sides at once.
+    void Put(const Bytes& hhApp, const std::vector<tessaly::PdbRecord>& hh, const Bytes& pcApp,
+             const std::vector<DeskRecord>& pc) const;
 
     // Runs one operation with the engine; the log entries it wrote go to *pLog.
     LONG Sync(LONG type, std::uint32_t firstSync = 0, std::vector<std::string>* pLog = nullptr) const;
@@ -67,5 +80,8 @@ struct World {
 // "id:text:category" of each live record, sorted.
 std::vector<std::string> Summary(const tessaly::PdbDatabase& db);
 std::vector<std::string> Summary(const DeskFile& f);
+
+bool Logged(const std::vector<std::string>& log, const std::string& part);
+std::string SortAndJoin(std::vector<std::string> v, const char* separator = " ");
 
 } // namespace synctest
