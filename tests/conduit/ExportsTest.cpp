@@ -175,7 +175,7 @@ TEST(ConduitLocking, AnOpenDataFileMakesTheSyncFailAndChangesNothing)
         auto hh = w.NewHandheld(CategoryBlock({"Work"}));
         hh.records.push_back({tessaly::kPdbRecDirty, 1, 0, 0, B("handheld change")});
         w.PutHandheld(hh);
-        w.PutDesktop({"Tessaly-Vqxa", true, CategoryBlock({"Work"}), {}, {{2, 0x1, 0, B("desktop change")}}});
+        w.PutDesktop({CategoryBlock({"Work"}), {{2, 0x1, 0, B("desktop change")}}});
         const Bytes pdbBefore = testsupport::ReadBytes(w.PdbPath());
         const Bytes before = testsupport::ReadBytes(w.DataFile());
         // Another program holds the file open without sharing.
