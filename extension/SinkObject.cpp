@@ -165,22 +165,12 @@ HRESULT SinkObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo)
     *ppTInfo = nullptr;
     if (iTInfo != 0)
         return DISP_E_BADINDEX;
-    ITypeLib* pTypeLib = nullptr;
-    HRESULT hr = AfxLoadModuleTypeLib(&pTypeLib);
-    if (SUCCEEDED(hr)) {
-        hr = pTypeLib->GetTypeInfoOfGuid(IID_ISinkObject, ppTInfo);
-        pTypeLib->Release();
-    }
-    return hr;
+    return AfxGetModuleTypeInfo(IID_ISinkObject, ppTInfo);
 }
 
 HRESULT SinkObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId)
 {
-    if (!rgDispId)
-        return E_POINTER;
-    for (UINT i = 0; i < cNames; ++i)
-        rgDispId[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    return AfxNoDispatchNames(cNames, rgDispId);
 }
 
 HRESULT SinkObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
@@ -428,11 +418,7 @@ HRESULT SinkObject::EventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo)
 
 HRESULT SinkObject::EventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId)
 {
-    if (!rgDispId)
-        return E_POINTER;
-    for (UINT i = 0; i < cNames; ++i)
-        rgDispId[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    return AfxNoDispatchNames(cNames, rgDispId);
 }
 
 HRESULT SinkObject::EventDispatch::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,

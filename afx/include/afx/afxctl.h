@@ -139,6 +139,10 @@ HRESULT AfxCreateObject(REFIID riid, void** ppv)
 
 // The type library embedded in this module as resource "TYPELIB" 1.
 HRESULT AfxLoadModuleTypeLib(ITypeLib** ppTypeLib);
+// The description of guid in that library.
+HRESULT AfxGetModuleTypeInfo(REFGUID guid, ITypeInfo** ppTInfo);
+// IDispatch::GetIDsOfNames of an interface without names of its own.
+HRESULT AfxNoDispatchNames(UINT cNames, DISPID* rgDispId);
 // Registers the embedded type library; fails when it is not the library tlid
 // (a module carrying another library must not pass for this one). With
 // GUID_NULL, whichever library the module carries.

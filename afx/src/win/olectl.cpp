@@ -571,13 +571,7 @@ HRESULT COleControl::GetClassInfo(ITypeInfo** ppTI)
     if (!ppTI)
         return E_POINTER;
     *ppTI = nullptr;
-    ITypeLib* pTypeLib = nullptr;
-    HRESULT hr = AfxLoadModuleTypeLib(&pTypeLib);
-    if (FAILED(hr))
-        return hr;
-    hr = pTypeLib->GetTypeInfoOfGuid(*m_cls.pClsid, ppTI);
-    pTypeLib->Release();
-    return hr;
+    return AfxGetModuleTypeInfo(*m_cls.pClsid, ppTI);
 }
 
 HRESULT COleControl::GetGUID(DWORD dwGuidKind, GUID* pGUID)
@@ -626,22 +620,12 @@ HRESULT COleControl::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo)
     *ppTInfo = nullptr;
     if (iTInfo != 0)
         return DISP_E_BADINDEX;
-    ITypeLib* pTypeLib = nullptr;
-    HRESULT hr = AfxLoadModuleTypeLib(&pTypeLib);
-    if (FAILED(hr))
-        return hr;
-    hr = pTypeLib->GetTypeInfoOfGuid(m_iidPrimary, ppTInfo);
-    pTypeLib->Release();
-    return hr;
+    return AfxGetModuleTypeInfo(m_iidPrimary, ppTInfo);
 }
 
 HRESULT COleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId)
 {
-    if (!rgDispId)
-        return E_POINTER;
-    for (UINT i = 0; i < cNames; ++i)
-        rgDispId[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    return AfxNoDispatchNames(cNames, rgDispId);
 }
 
 HRESULT COleControl::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)

@@ -285,6 +285,26 @@ HRESULT AfxLoadModuleTypeLib(ITypeLib** ppTypeLib)
     return hr;
 }
 
+HRESULT AfxGetModuleTypeInfo(REFGUID guid, ITypeInfo** ppTInfo)
+{
+    ITypeLib* pTypeLib = nullptr;
+    HRESULT hr = AfxLoadModuleTypeLib(&pTypeLib);
+    if (FAILED(hr))
+        return hr;
+    hr = pTypeLib->GetTypeInfoOfGuid(guid, ppTInfo);
+    pTypeLib->Release();
+    return hr;
+}
+
+HRESULT AfxNoDispatchNames(UINT cNames, DISPID* rgDispId)
+{
+    if (!rgDispId)
+        return E_POINTER;
+    for (UINT i = 0; i < cNames; ++i)
+        rgDispId[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+}
+
 HRESULT AfxOleRegisterTypeLib(REFGUID tlid)
 {
     ITypeLib* pTypeLib = nullptr;
