@@ -4,6 +4,7 @@
 #include "PalmDesktop.h"
 
 #include <servprov.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,6 +19,8 @@ namespace {
 
 LONG g_live = 0;
 const char kAnswers[] = "Software\\DesktopProbe";
+const char* const kSets[] = {"service", "application", "frame"};
+const IID* const kEvents[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
 
 void Write(const std::string& line)
 {
@@ -39,28 +42,19 @@ std::vector<std::string> Split(const std::string& s, char sep)
     return parts;
 }
 
-// The registry value naming the longest leading part of `line`, with its data.
+// The value naming the longest leading part of `line`, with its data.
 std::pair<std::string, std::string> Lookup(std::string name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kAnswers, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {};
-    std::pair<std::string, std::string> found;
     for (;;) {
-        char buf[1024];
-        DWORD type = 0, size = sizeof buf - 1;
-        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS) {
-            buf[size] = '\0';
-            found = {name, buf};
-            break;
-        }
+        char buf[1024] = "";
+        DWORD size = sizeof buf - 1;
+        if (SHGetValueA(HKEY_CURRENT_USER, kAnswers, name.c_str(), nullptr, buf, &size) == ERROR_SUCCESS)
+            return {name, buf};
         size_t space = name.rfind(' ');
         if (space == std::string::npos)
-            break;
+            return {};
         name.resize(space);
     }
-    RegCloseKey(key);
-    return found;
 }
 
 class Probe;
@@ -73,11 +67,11 @@ struct Live : desktop::RefCounted {
 
 class Sink : public IDispatch, public Live {
 public:
-    Sink(const std::string& tag, const char* set, REFIID iid) : m_tag(tag), m_set(set), m_iid(iid) {}
+    Sink(const std::string& tag, int set) : m_tag(tag), m_set(set) {}
     DESKTOP_REFCOUNT
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        *ppv = riid == IID_IUnknown || riid == IID_IDispatch || riid == m_iid ? this : nullptr;
+        *ppv = riid == IID_IUnknown || riid == IID_IDispatch || riid == *kEvents[m_set] ? this : nullptr;
         return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
@@ -89,8 +83,8 @@ public:
     Probe* owner = nullptr;   // told of activation
 
 private:
-    std::string m_tag, m_set;
-    IID m_iid;
+    std::string m_tag;
+    int m_set;
     std::map<std::string, size_t> m_calls;   // answers used, by value and data
 };
 
@@ -117,7 +111,7 @@ public:
         return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
 
-    // IOleObject
+    // IOleObject: the host objects from the site, a sink on each.
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
     {
         if (!site) {
@@ -125,25 +119,18 @@ public:
             for (int i = 0; i < 3; ++i)
                 undone += m_cookies[i] && SUCCEEDED(Point(i)->Unadvise(m_cookies[i]));
             Write("disconnected " + std::to_string(undone));
-            Drop(m_frame), Drop(m_application), Drop(m_service), Drop(m_site);
+            m_frame.Reset(), m_application.Reset(), m_service.Reset(), m_site.Reset();
             return S_OK;
         }
-        (m_site = site)->AddRef();
-        IServiceProvider* sp = nullptr;
+        site->QueryInterface(IID_IOleClientSite, reinterpret_cast<void**>(&m_site));
         IDispatch* d = nullptr;
-        if (SUCCEEDED(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&sp)))) {
-            sp->QueryService(IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
-            sp->Release();
-        }
+        IUnknown_QueryService(site, IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
         if (m_service && SUCCEEDED(m_service->GetApplication(&d)))
             d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&m_application)), d->Release();
         if (m_application && SUCCEEDED(m_application->GetFrame(&d)))
             d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&m_frame)), d->Release();
-        const char* sets[] = {"service", "application", "frame"};
-        const IID* iids[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
         for (int i = 0; i < 3; ++i) {
-            m_sinks[i] = new Sink("", sets[i], *iids[i]);
-            m_sinks[i]->owner = this;
+            (m_sinks[i] = new Sink("", i))->owner = this;
             if (IConnectionPoint* p = Point(i))
                 p->Advise(m_sinks[i], &m_cookies[i]);
         }
@@ -173,8 +160,7 @@ public:
         m_service->GetCurrentUser(&user, &file);
         m_service->GetCommandIDBase(&m_base);
         Write("open " + desktop::BstrToAnsi(user) + " " + desktop::BstrToAnsi(file) + " base " + std::to_string(m_base));
-        SysFreeString(user);
-        SysFreeString(file);
+        SysFreeString(user), SysFreeString(file);
         if (SUCCEEDED(m_service->IsActive(&active)) && active)
             Activate(1);
         m_service->SetReady(1);
@@ -199,15 +185,14 @@ public:
     HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override
     {
         if (m_hwnd)
-            DestroyWindow(m_hwnd), m_inPlace->OnInPlaceDeactivate(), Drop(m_inPlace);
+            DestroyWindow(m_hwnd), m_inPlace->OnInPlaceDeactivate(), m_inPlace.Reset();
         m_hwnd = nullptr;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE UIDeactivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT rc, LPCRECT) override
     {
-        MoveWindow(m_hwnd, rc->left, rc->top, rc->right - rc->left, rc->bottom - rc->top, TRUE);
-        return S_OK;
+        return MoveWindow(m_hwnd, rc->left, rc->top, rc->right - rc->left, rc->bottom - rc->top, TRUE), S_OK;
     }
     PROBE_NOTIMPL(ReactivateAndUndo)
 
@@ -224,44 +209,32 @@ public:
     }
 
 private:
-    template <class T>
-    static void Drop(T*& p)
-    {
-        if (p)
-            p->Release();
-        p = nullptr;
-    }
-    // The connection point of event set i (no reference kept).
+    // The connection point of event set i (no reference kept: the source holds it).
     IConnectionPoint* Point(int i)
     {
-        IUnknown* sources[] = {m_service, m_application, m_frame};
-        const IID* iids[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
-        IConnectionPointContainer* cpc = nullptr;
+        IUnknown* sources[] = {m_service.Get(), m_application.Get(), m_frame.Get()};
+        desktop::ComPtr<IConnectionPointContainer> cpc;
         IConnectionPoint* point = nullptr;
         if (sources[i] &&
-            SUCCEEDED(sources[i]->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)))) {
-            cpc->FindConnectionPoint(*iids[i], &point);
-            cpc->Release();
-        }
-        if (point)
-            point->Release();   // the source holds it
-        return point;
+            SUCCEEDED(sources[i]->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))))
+            cpc->FindConnectionPoint(*kEvents[i], &point);
+        return point ? (point->Release(), point) : nullptr;
     }
 
     LONG m_base = 0;
     Sink* m_sinks[3] = {};
     DWORD m_cookies[3] = {};
-    IOleClientSite* m_site = nullptr;
-    IOleInPlaceSite* m_inPlace = nullptr;
-    IAddOnService* m_service = nullptr;
-    IApplication* m_application = nullptr;
-    IFrame* m_frame = nullptr;
+    desktop::ComPtr<IOleClientSite> m_site;
+    desktop::ComPtr<IOleInPlaceSite> m_inPlace;
+    desktop::ComPtr<IAddOnService> m_service;
+    desktop::ComPtr<IApplication> m_application;
+    desktop::ComPtr<IFrame> m_frame;
     HWND m_hwnd = nullptr;
 };
 
 HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* dp, VARIANT*, EXCEPINFO*, UINT*)
 {
-    std::string line = m_tag + m_set + " " + std::to_string(id);
+    std::string line = m_tag + kSets[m_set] + " " + std::to_string(id);
     std::vector<VARIANTARG*> outs;
     for (UINT i = dp ? dp->cArgs : 0; i-- > 0;) {   // DISPPARAMS hold them last first
         VARIANTARG* v = &dp->rgvarg[i];
@@ -279,21 +252,38 @@ HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
     std::vector<std::string> calls = Split(answer.second, ';');
     // The last answer stands for every later call.
     size_t call = std::min(m_calls[answer.first + "=" + answer.second]++, calls.size() - 1);
-    if (!answer.first.empty()) {
-        std::vector<std::string> values = Split(calls[call], '|');
-        for (size_t i = 0; i < outs.size() && i < values.size(); ++i) {
-            if (V_VT(outs[i]) == (VT_I4 | VT_BYREF)) {
-                *V_I4REF(outs[i]) = std::atol(values[i].c_str());
-            } else {
-                SysFreeString(*V_BSTRREF(outs[i]));
-                *V_BSTRREF(outs[i]) = desktop::AnsiToBstr(values[i]);
-            }
+    std::vector<std::string> values = Split(calls[call], '|');
+    for (size_t i = 0; !answer.first.empty() && i < outs.size() && i < values.size(); ++i) {
+        if (V_VT(outs[i]) == (VT_I4 | VT_BYREF)) {
+            *V_I4REF(outs[i]) = std::atol(values[i].c_str());
+        } else {
+            SysFreeString(*V_BSTRREF(outs[i]));
+            *V_BSTRREF(outs[i]) = desktop::AnsiToBstr(values[i]);
         }
     }
-    if (owner && id == evActivate && m_set == "service" && dp->cArgs == 1 && V_VT(&dp->rgvarg[0]) == VT_I4)
+    if (owner && id == evActivate && m_set == 0 && dp->cArgs == 1 && V_VT(&dp->rgvarg[0]) == VT_I4)
         owner->Activate(V_I4(&dp->rgvarg[0]));
     return S_OK;
 }
+
+// As DesktopProbe.dll, the server of the one class it is registered for, so
+// that desktop.exe creates the control by its ProgID as any add-on's.
+struct Factory : IClassFactory {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        desktop::ComPtr<IUnknown> p(static_cast<IOleObject*>(new Probe));
+        return outer ? CLASS_E_NOAGGREGATION : p->QueryInterface(riid, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+} g_factory;
 
 } // namespace
 
@@ -305,53 +295,16 @@ std::vector<std::string>& Log()
 
 void Answer(const std::string& line, const char* answers)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAnswers, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
     if (answers)
-        RegSetValueExA(key, line.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(answers),
-                       static_cast<DWORD>(strlen(answers) + 1));
+        SHSetValueA(HKEY_CURRENT_USER, kAnswers, line.c_str(), REG_SZ, answers, static_cast<DWORD>(strlen(answers) + 1));
     else
-        RegDeleteValueA(key, line.c_str());
-    RegCloseKey(key);
+        SHDeleteValueA(HKEY_CURRENT_USER, kAnswers, line.c_str());
 }
 
-IDispatch* NewSink(const std::string& tag, const char* set, REFIID events) { return new Sink(tag, set, events); }
-IUnknown* NewControl() { return static_cast<IOleObject*>(new Probe); }
+IDispatch* NewSink(const std::string& tag, int set) { return new Sink(tag, set); }
 LONG LiveObjects() { return g_live; }
 
 } // namespace probe
 
-// As DesktopProbe.dll, an in-process server of the control, so that
-// desktop.exe creates it by its ProgID like any add-on's control.
-namespace {
-
-class Factory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        desktop::ComPtr<IUnknown> p(probe::NewControl());
-        return p->QueryInterface(riid, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-} g_factory;
-
-} // namespace
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
-{
-    *ppv = nullptr;
-    return clsid == probe::CLSID_Probe ? g_factory.QueryInterface(riid, ppv) : CLASS_E_CLASSNOTAVAILABLE;
-}
-
+STDAPI DllGetClassObject(REFCLSID, REFIID riid, void** ppv) { return probe::g_factory.QueryInterface(riid, ppv); }
 STDAPI DllCanUnloadNow() { return probe::LiveObjects() ? S_FALSE : S_OK; }
