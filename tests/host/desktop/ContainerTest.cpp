@@ -1,9 +1,6 @@
 // The container's half of the add-on conversation, with probe sinks in place
-// of a control (hosting a control is tested with the real one, in the
-// extension's tests): events to every sink with their arguments in order,
-// out values from the first sink that answers, connections by cookie, the
-// host objects at their positions unless listed to fail; the paths and
-// command lines the host gives an add-on and hotsync.
+// of a control (the real one is hosted in the extension's tests); the paths
+// and command lines the host gives an add-on and hotsync.
 #include "AddOnStore.h"
 #include "ComBase.h"
 #include "DesktopTestSupport.h"
@@ -281,12 +278,8 @@ TEST(HostPaths, DataFilesQuotingAndControlNames)
     const struct {
         std::string in, out;
     } quotes[] = {
-        {"plain", "plain"},
-        {"C:\\dir\\", "C:\\dir\\"},
-        {"", "\"\""},
-        {"C:\\my dir\\", "\"C:\\my dir\\\\\""},
-        {"say \"hi\"", "\"say \\\"hi\\\"\""},
-        {"a\\\"b", "\"a\\\\\\\"b\""},
+        {"plain", "plain"}, {"C:\\dir\\", "C:\\dir\\"}, {"", "\"\""}, {"C:\\my dir\\", "\"C:\\my dir\\\\\""},
+        {"say \"hi\"", "\"say \\\"hi\\\"\""}, {"a\\\"b", "\"a\\\\\\\"b\""},
         {"\x95\x5C \x95\x5C", "\"\x95\x5C \x95\x5C\""},   // trail bytes that look like backslashes
     };
     for (const auto& q : quotes)

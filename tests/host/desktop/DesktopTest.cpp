@@ -1,8 +1,5 @@
-// desktop.exe driven from this process as a person would: it finds the
-// add-ons this process registered and creates their control (the probe) in
-// the view; the probe's log shows what an add-on hears when the user is
-// switched, HotSync is pressed (refused, then run), menus open, commands and
-// keys come, Find runs, views switch and the window closes.
+// desktop.exe driven from this process as a person would, with the probe
+// as the add-ons' control: its log shows what an add-on hears.
 #include "ComBase.h"
 #include "Container.h"
 #include "DesktopRes.h"
@@ -219,21 +216,14 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     // Menu states: the add-on's answers, else the host's own.
     probe::Answer("service 5 20023", "1|1|1|0");
     probe::Answer("service 5 20022", "1|0|1|0");
-    const struct {
-        UINT menu, command, state;
-    } states[] = {
-        {MenuEdit, CommandOfItem(CmdEditCopy), MF_CHECKED},
-        {MenuEdit, CommandOfItem(CmdEditCut), MF_GRAYED | MF_CHECKED},
+    const UINT states[][3] = {
+        {MenuEdit, CommandOfItem(CmdEditCopy), MF_CHECKED}, {MenuEdit, CommandOfItem(CmdEditCut), MF_GRAYED | MF_CHECKED},
         {MenuEdit, CommandOfItem(CmdEditSelectAll), MF_GRAYED},   // no one takes it on
-        {MenuEdit, CommandOfItem(desktop::ItemEditFind), 0},
-        {MenuFile, CommandOfItem(CmdFileSave), 0},
-        {MenuFile, CommandOfItem(CmdFilePrint), MF_GRAYED},
-        {MenuView, 40100, 0},   // the add-on's own item keeps its state
+        {MenuEdit, CommandOfItem(desktop::ItemEditFind), 0}, {MenuFile, CommandOfItem(CmdFileSave), 0},
+        {MenuFile, CommandOfItem(CmdFilePrint), MF_GRAYED}, {MenuView, 40100, 0},   // the add-on's own item
     };
     for (const auto& s : states)
-        EXPECT_EQ(s.state, static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, s.menu, s.command)) &
-                               (MF_GRAYED | MF_CHECKED))
-            << s.command;
+        EXPECT_EQ(s[2], SendMessageA(main, WM_APP_MENUSTATE, s[0], s[1]) & (MF_GRAYED | MF_CHECKED)) << s[1];
 
     // Commands go to the add-on first; help texts to the status bar.
     probe::Answer("service 4 40100", "1");
