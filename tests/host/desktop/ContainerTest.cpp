@@ -75,20 +75,13 @@ std::string Take(BSTR& b)
 
 // Each event goes to the sinks in the order they connected, arguments in
 // their order; an event with an answer stops at the first sink that gives one.
+// (desktop.exe's test sees the rest of the events with one sink.)
 TEST_F(ContainerTest, EventsReachEverySinkAndTheFirstAnswerCounts)
 {
     Connect("A ", EventSet::Service);
     Connect("B ", EventSet::Service);
-    Connect("A ", EventSet::Application);
-    const std::string file = "C:\\r\\Hanako\\Tessaly\\record.dat";
-    container->SetUser("Hanako", file);
     Container& c = *container;
     auto both = [](const std::string& line) { return std::vector<std::string>{"A " + line, "B " + line}; };
-    std::string text;
-    auto state = [&] {
-        desktop::CommandState s = c.FireCommandState(20023);
-        return N(s.handled) + N(s.enabled) + N(s.checked) + N(s.reserved);
-    };
     auto hits = [&] {   // every hit until found = 0
         std::string hits;
         desktop::FindHit hit;
@@ -103,15 +96,9 @@ TEST_F(ContainerTest, EventsReachEverySinkAndTheFirstAnswerCounts)
         std::string result;
         std::vector<std::string> log;
     } cases[] = {
-        {{}, [&] { return c.FireUserChanged(), ""; }, "", both("service 2 Hanako " + file)},
-        {{}, [&] { return c.FireSave(), ""; }, "", both("service 3 Hanako " + file)},
-        {{}, [&] { return c.FireActivate(false), ""; }, "", both("service 1 0")},
         {{}, [&] { return N(c.FireCommand(20011)); }, "0", both("service 4 20011")},
         {{{"B service 4 20011", "1"}}, [&] { return N(c.FireCommand(20011)); }, "1", both("service 4 20011")},
         {{{"A service 4", "1"}}, [&] { return N(c.FireCommand(20011)); }, "1", {"A service 4 20011"}},
-        {{{"B service 5 20023", "1|0|1|7"}}, state, "1017", both("service 5 20023")},
-        {{{"A service 6 40100", "1|Show columns"}}, [&] { return N(c.FireCommandHelp(40100, text = "x")) + text; },
-         "1Show columns", {"A service 6 40100"}},
         {{{"A service 10", "0"}, {"B service 10", "1"}}, [&] { return N(c.FirePreTranslate(key)); }, "1",
          both("service 10 4660 256 119 3 5 6 7")},
         {{}, [&] { return c.FireFindStart("apple", true, false), ""; }, "", both("service 13 apple 1 0")},
@@ -119,10 +106,6 @@ TEST_F(ContainerTest, EventsReachEverySinkAndTheFirstAnswerCounts)
          "Apple pie/sweet/1 apple tree//3 ",
          {"A service 14", "B service 14", "A service 14", "B service 14", "A service 14", "B service 14"}},
         {{}, [&] { return c.FireFindGoTo(3, true), ""; }, "", both("service 15 3 1")},
-        {{{"A application 5 Taro", "0|Close the memo first"}},
-         [&] { return N(c.FireHotSyncQuery("Taro", text = "x")) + text; }, "0Close the memo first",
-         {"A application 5 Taro"}},
-        {{}, [&] { return N(c.FireHotSyncQuery("Taro", text = "x")) + text; }, "1", {"A application 5 Taro"}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.log.front());
