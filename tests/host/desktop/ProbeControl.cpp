@@ -2,6 +2,7 @@
 
 #include "ComBase.h"
 #include "PalmDesktop.h"
+#include "afx/afxctl.h"
 
 #include <servprov.h>
 #include <shlwapi.h>
@@ -60,12 +61,12 @@ std::pair<std::string, std::string> Lookup(std::string name)
 class Probe;
 
 // Counted among the live objects.
-struct Live : desktop::RefCounted {
+struct Live {
     Live() { InterlockedIncrement(&g_live); }
-    ~Live() override { InterlockedDecrement(&g_live); }
+    ~Live() { InterlockedDecrement(&g_live); }
 };
 
-class Sink : public IDispatch, public Live {
+class Sink : public IDispatch, public desktop::RefCounted, Live {
 public:
     Sink(const std::string& tag, int set) : m_tag(tag), m_set(set) {}
     DESKTOP_REFCOUNT
@@ -88,113 +89,18 @@ private:
     std::map<std::string, size_t> m_calls;   // answers used, by value and data
 };
 
-#define PROBE_NOTIMPL(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
+const CLSID kProbeClsid = {0x6E1B7C2A, 0x3F4D, 0x4E8B, {0x9A, 0x51, 0x2C, 0x7D, 0x0E, 0x9F, 0x1A, 0x33}};
+const COleControlClass kProbeClass = {&kProbeClsid, kProgId, 0, 0, 0, nullptr, 1, 0};
 
-class Probe : public IOleObject, public IOleInPlaceObject, public Live {
+class Probe : public COleControl, Live {
 public:
+    Probe() : COleControl(kProbeClass) {}
     ~Probe() override
     {
         for (Sink* s : m_sinks)
             s->owner = nullptr, s->Release();
         Write("destroyed");
     }
-    DESKTOP_REFCOUNT
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IOleObject)
-            *ppv = static_cast<IOleObject*>(this);
-        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
-            *ppv = static_cast<IOleInPlaceObject*>(this);
-        else
-            *ppv = nullptr;
-        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-
-    // IOleObject: the host objects from the site, a sink on each.
-    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
-    {
-        if (!site) {
-            int undone = 0;
-            for (int i = 0; i < 3; ++i)
-                undone += m_cookies[i] && SUCCEEDED(Point(i)->Unadvise(m_cookies[i]));
-            Write("disconnected " + std::to_string(undone));
-            m_frame.Reset(), m_application.Reset(), m_service.Reset(), m_site.Reset();
-            return S_OK;
-        }
-        site->QueryInterface(IID_IOleClientSite, reinterpret_cast<void**>(&m_site));
-        IDispatch* d = nullptr;
-        IUnknown_QueryService(site, IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
-        if (m_service && SUCCEEDED(m_service->GetApplication(&d)))
-            d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&m_application)), d->Release();
-        if (m_application && SUCCEEDED(m_application->GetFrame(&d)))
-            d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&m_frame)), d->Release();
-        for (int i = 0; i < 3; ++i) {
-            (m_sinks[i] = new Sink("", i))->owner = this;
-            if (IConnectionPoint* p = Point(i))
-                p->Advise(m_sinks[i], &m_cookies[i]);
-        }
-        return S_OK;
-    }
-    PROBE_NOTIMPL(GetClientSite, IOleClientSite**)
-    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Close(DWORD) override { return InPlaceDeactivate(); }
-    PROBE_NOTIMPL(SetMoniker, DWORD, IMoniker*)
-    PROBE_NOTIMPL(GetMoniker, DWORD, DWORD, IMoniker**)
-    PROBE_NOTIMPL(InitFromData, IDataObject*, BOOL, DWORD)
-    PROBE_NOTIMPL(GetClipboardData, DWORD, IDataObject**)
-    // Any verb activates it in place, once.
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT rc) override
-    {
-        if (m_hwnd)
-            return S_OK;
-        if (!m_site || FAILED(m_site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&m_inPlace))))
-            return E_UNEXPECTED;
-        m_inPlace->OnInPlaceActivate();
-        m_hwnd = CreateWindowExA(0, "STATIC", "DesktopProbe", WS_CHILD | WS_VISIBLE, rc->left, rc->top,
-                                 rc->right - rc->left, rc->bottom - rc->top, parent, nullptr, nullptr, nullptr);
-        if (!m_service)
-            return S_OK;
-        BSTR user = nullptr, file = nullptr;
-        LONG active = 0;
-        m_service->GetCurrentUser(&user, &file);
-        m_service->GetCommandIDBase(&m_base);
-        Write("open " + desktop::BstrToAnsi(user) + " " + desktop::BstrToAnsi(file) + " base " + std::to_string(m_base));
-        SysFreeString(user), SysFreeString(file);
-        if (SUCCEEDED(m_service->IsActive(&active)) && active)
-            Activate(1);
-        m_service->SetReady(1);
-        return S_OK;
-    }
-    PROBE_NOTIMPL(EnumVerbs, IEnumOLEVERB**)
-    PROBE_NOTIMPL(Update)
-    PROBE_NOTIMPL(IsUpToDate)
-    PROBE_NOTIMPL(GetUserClassID, CLSID*)
-    PROBE_NOTIMPL(GetUserType, DWORD, LPOLESTR*)
-    PROBE_NOTIMPL(SetExtent, DWORD, SIZEL*)
-    PROBE_NOTIMPL(GetExtent, DWORD, SIZEL*)
-    PROBE_NOTIMPL(Advise, IAdviseSink*, DWORD*)
-    PROBE_NOTIMPL(Unadvise, DWORD)
-    PROBE_NOTIMPL(EnumAdvise, IEnumSTATDATA**)
-    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override { return *status = 0, S_OK; }
-    PROBE_NOTIMPL(SetColorScheme, LOGPALETTE*)
-
-    // IOleInPlaceObject
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override { return (*phwnd = m_hwnd) ? S_OK : E_FAIL; }
-    PROBE_NOTIMPL(ContextSensitiveHelp, BOOL)
-    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override
-    {
-        if (m_hwnd)
-            DestroyWindow(m_hwnd), m_inPlace->OnInPlaceDeactivate(), m_inPlace.Reset();
-        m_hwnd = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE UIDeactivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT rc, LPCRECT) override
-    {
-        return MoveWindow(m_hwnd, rc->left, rc->top, rc->right - rc->left, rc->bottom - rc->top, TRUE), S_OK;
-    }
-    PROBE_NOTIMPL(ReactivateAndUndo)
 
     // Its own item in the View menu while it is the active view.
     void Activate(LONG active)
@@ -206,6 +112,48 @@ public:
         DeleteMenu(menu, static_cast<UINT>(m_base + 100), MF_BYCOMMAND);
         if (active)
             AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(m_base + 100), "Probe item");
+    }
+
+protected:
+    // The host objects from the site, a sink on each; without a site, undone.
+    void OnSetClientSite() override
+    {
+        if (!GetClientSite()) {
+            int undone = 0;
+            for (int i = 0; i < 3; ++i)
+                undone += m_cookies[i] && SUCCEEDED(Point(i)->Unadvise(m_cookies[i]));
+            Write("disconnected " + std::to_string(undone));
+            m_frame.Reset(), m_application.Reset(), m_service.Reset();
+            return;
+        }
+        IDispatch* d = nullptr;
+        IUnknown_QueryService(GetClientSite(), IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
+        if (m_service && SUCCEEDED(m_service->GetApplication(&d)))
+            d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&m_application)), d->Release();
+        if (m_application && SUCCEEDED(m_application->GetFrame(&d)))
+            d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&m_frame)), d->Release();
+        for (int i = 0; i < 3; ++i) {
+            (m_sinks[i] = new Sink("", i))->owner = this;
+            if (IConnectionPoint* p = Point(i))
+                p->Advise(m_sinks[i], &m_cookies[i]);
+        }
+    }
+    // Shown in place: what the host tells it, and ready.
+    int OnCreate() override
+    {
+        ::SetWindowTextA(m_hWnd, "DesktopProbe");
+        if (!m_service)
+            return 0;
+        BSTR user = nullptr, file = nullptr;
+        LONG active = 0;
+        m_service->GetCurrentUser(&user, &file);
+        m_service->GetCommandIDBase(&m_base);
+        Write("open " + desktop::BstrToAnsi(user) + " " + desktop::BstrToAnsi(file) + " base " + std::to_string(m_base));
+        SysFreeString(user), SysFreeString(file);
+        if (SUCCEEDED(m_service->IsActive(&active)) && active)
+            Activate(1);
+        m_service->SetReady(1);
+        return 0;
     }
 
 private:
@@ -224,12 +172,9 @@ private:
     LONG m_base = 0;
     Sink* m_sinks[3] = {};
     DWORD m_cookies[3] = {};
-    desktop::ComPtr<IOleClientSite> m_site;
-    desktop::ComPtr<IOleInPlaceSite> m_inPlace;
     desktop::ComPtr<IAddOnService> m_service;
     desktop::ComPtr<IApplication> m_application;
     desktop::ComPtr<IFrame> m_frame;
-    HWND m_hwnd = nullptr;
 };
 
 HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* dp, VARIANT*, EXCEPINFO*, UINT*)
@@ -266,24 +211,9 @@ HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
     return S_OK;
 }
 
-// As DesktopProbe.dll, the server of the one class it is registered for, so
-// that desktop.exe creates the control by its ProgID as any add-on's.
-struct Factory : IClassFactory {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        desktop::ComPtr<IUnknown> p(static_cast<IOleObject*>(new Probe));
-        return outer ? CLASS_E_NOAGGREGATION : p->QueryInterface(riid, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-} g_factory;
+// As DesktopProbe.dll, the server of the control, so that desktop.exe
+// creates it by its ProgID as any add-on's.
+COleControlFactory g_factory(kProbeClass, AfxCreateObject<Probe>);
 
 } // namespace
 
@@ -306,5 +236,8 @@ LONG LiveObjects() { return g_live; }
 
 } // namespace probe
 
-STDAPI DllGetClassObject(REFCLSID, REFIID riid, void** ppv) { return probe::g_factory.QueryInterface(riid, ppv); }
-STDAPI DllCanUnloadNow() { return probe::LiveObjects() ? S_FALSE : S_OK; }
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
+    return COleObjectFactory::DllGetClassObject(clsid, riid, ppv);
+}
+STDAPI DllCanUnloadNow() { return AfxDllCanUnloadNow(); }
