@@ -1,8 +1,5 @@
-// desktop.exe driven from this process as a person would: it finds the
-// add-ons this process registered and creates their control (the probe) in
-// the view; the probe's log shows what an add-on hears when the user is
-// switched, HotSync is pressed (refused, then run), menus open, commands and
-// keys come, Find runs, views switch and the window closes.
+// desktop.exe driven from this process as a person would, with the probe
+// as the add-ons' control: its log shows what an add-on hears.
 #include "ComBase.h"
 #include "Container.h"
 #include "DesktopRes.h"
@@ -36,6 +33,7 @@ std::string Ansi(const wchar_t* w)
     return buf;
 }
 
+// The text of a window of another process's.
 std::string Text(HWND h)
 {
     char buf[4096] = "";
@@ -43,31 +41,17 @@ std::string Text(HWND h)
     return buf;
 }
 
-struct Search {
-    DWORD pid;
-    std::string cls, title;
-    HWND found = nullptr;
-};
-
-// A visible top-level window of a process, or any child, by class and title.
-BOOL CALLBACK Match(HWND h, LPARAM p)
+BOOL CALLBACK FindProbe(HWND h, LPARAM found)
 {
-    Search* s = reinterpret_cast<Search*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    char cls[64] = "";
-    GetClassNameA(h, cls, sizeof cls);
-    if ((!s->pid || (pid == s->pid && IsWindowVisible(h))) && !lstrcmpiA(s->cls.c_str(), cls) &&
-        (s->title.empty() || Text(h) == s->title))
-        return s->found = h, FALSE;
-    return TRUE;
+    return Text(h) == "DesktopProbe" ? (*reinterpret_cast<HWND*>(found) = h, FALSE) : TRUE;
 }
 
+// The probe's window, deep in the view.
 HWND ProbeWindow(HWND main)
 {
-    Search s{0, "Static", "DesktopProbe"};
-    EnumChildWindows(main, Match, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    HWND found = nullptr;
+    EnumChildWindows(main, FindProbe, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 class DesktopTest : public ::testing::Test {
@@ -76,61 +60,57 @@ protected:
     {
         CoInitialize(nullptr);
         ASSERT_EQ(0u, desktoptest::Regsvr32("PalmAddOn.dll"));
-        const std::string clsid = "CLSID\\{6E1B7C2A-3F4D-4E8B-9A51-2C7D0E9F1A33}";
+        const std::string clsid = std::string("CLSID\\") + probe::kClsid;
         desktoptest::SetString(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", nullptr,
                                desktoptest::BinDir() + "\\DesktopProbe.dll");
-        desktoptest::SetString(HKEY_CLASSES_ROOT, std::string(probe::kProgId) + "\\CLSID", nullptr, clsid.substr(6));
-        desktoptest::ClearStandIn();
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
+        desktoptest::SetString(HKEY_CLASSES_ROOT, std::string(probe::kProgId) + "\\CLSID", nullptr, probe::kClsid);
+        TearDown();
         // A root with a space, which hotsync must be given quoted.
         char full[MAX_PATH];
         GetFullPathNameA(dir.File("Hot Sync").c_str(), sizeof full, full, nullptr);
         root = full;
-        hh = dir.File("handheld");
-        log = dir.File("probe.txt");
         for (const std::string& d : {root + "/Hanako", root + "/Taro", hh})
             std::filesystem::create_directories(d);
         ASSERT_EQ(0, testsupport::RunBeside("handheld", {hh, "create"}, dir.File("out.txt")));
-        SHDeleteKeyA(HKEY_CURRENT_USER, kConduitKey);
         const std::pair<const char*, std::string> conduit[] = {
             {"Conduit", desktoptest::BinDir() + "\\TessalyConduit.dll"}, {"Directory", "Tessaly"},
             {"File", "record.dat"}, {"RemoteDatabase", "Tessaly-Vqxa"}};
         for (const auto& v : conduit)
             desktoptest::SetString(HKEY_CURRENT_USER, kConduitKey, v.first, v.second);
-        AddEntry(L"Probe", probe::kProgId);
+        AddEntry("Probe", probe::kProgId);
         SetEnvironmentVariableA("TESSALY_PROBE_LOG", log.c_str());
     }
     void TearDown() override
     {
         if (program.hProcess) {
             TerminateProcess(program.hProcess, 1);   // nothing when it has ended
-            CloseHandle(program.hProcess);
-            CloseHandle(program.hThread);
+            CloseHandle(program.hProcess), CloseHandle(program.hThread);
         }
         SetEnvironmentVariableA("TESSALY_PROBE_LOG", nullptr);
         SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\DesktopProbe");
         SHDeleteKeyA(HKEY_CURRENT_USER, kConduitKey);
         desktoptest::ClearStandIn();
     }
-    void Start(const std::string& args)
+    HWND Start(const std::string& args, bool window = true)
     {
         std::string cmd = "\"" + desktoptest::BinDir() + "\\desktop.exe\" " + args;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &program));
+        EXPECT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &program));
+        return window ? Window("PalmDesktopStandIn") : nullptr;
     }
-    HWND Window(const std::string& cls, const std::string& title = "", DWORD ms = 15000)
+    // A visible top-level window of this Wine server's.
+    static HWND Window(const char* cls, const std::string& title = "", DWORD ms = 15000)
     {
-        Search s{program.dwProcessId, cls, title};
-        for (DWORD waited = 0; waited < ms && !s.found; waited += 50)
-            if (EnumWindows(Match, reinterpret_cast<LPARAM>(&s)), !s.found)
-                Sleep(50);
-        return s.found;
+        for (DWORD waited = 0; waited < ms; waited += 50, Sleep(50))
+            if (HWND h = FindWindowA(cls, title.empty() ? nullptr : title.c_str()); h && IsWindowVisible(h))
+                return h;
+        return nullptr;
     }
     // A message box's text, answered with OK.
-    std::string Box()
+    static std::string Box()
     {
-        HWND box = Window("#32770");
+        HWND box = Window("#32770", "Palm Desktop");
         std::string text = box ? Text(GetDlgItem(box, 0xFFFF)) : "(no box)";
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return text;
@@ -143,18 +123,17 @@ protected:
         return code;
     }
     // The add-on as its registration leaves it, and the control that shows it.
-    void AddEntry(const wchar_t* name, const char* control)
+    static void AddEntry(const char* name, const char* control)
     {
         desktop::ComPtr<IAddOnManager> manager;
         desktop::ComPtr<IAddOn> entry;
-        BSTR n = SysAllocString(name), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
+        BSTR n = desktop::AnsiToBstr(name), empty = SysAllocString(L""), file = SysAllocString(L"record.dat");
         ASSERT_EQ(S_OK, CoCreateInstance(CLSID_AddOnManager, nullptr, CLSCTX_INPROC_SERVER, IID_IAddOnManager,
                                          reinterpret_cast<void**>(&manager)));
         ASSERT_EQ(S_OK, manager->CreateAddOn(n, kVqxa, empty, empty, &entry));
         entry->put_DataFileName(file);
         SysFreeString(n), SysFreeString(empty), SysFreeString(file);
-        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", Ansi(name).c_str(),
-                               control);
+        desktoptest::SetString(HKEY_CURRENT_USER, "Software\\PalmDesktopStandIn\\Controls", name, control);
     }
     // The probe's lines from the `mark`th on, without the frame's events,
     // which come whenever the window is activated, sized or a menu opens.
@@ -182,14 +161,13 @@ protected:
         return desktop::DataFilePath(root, user, kVqxa, "record.dat", "Probe");
     }
     testsupport::TempDir dir;
-    std::string root, hh, log;
+    std::string root, hh = dir.File("handheld"), log = dir.File("probe.txt");
     PROCESS_INFORMATION program = {};
 };
 
 TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
 {
-    Start("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
-    HWND main = Window("PalmDesktopStandIn");
+    HWND main = Start("--root \"" + root + "\" --handheld \"" + hh + "\" --user Hanako");
     ASSERT_TRUE(main);
     HWND users = GetDlgItem(main, IDC_USER), hotsync = GetDlgItem(main, IDC_HOTSYNC);
     HWND button = GetDlgItem(main, IDC_ADDON_FIRST), status = GetDlgItem(main, IDC_STATUS);
@@ -238,21 +216,14 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
     // Menu states: the add-on's answers, else the host's own.
     probe::Answer("service 5 20023", "1|1|1|0");
     probe::Answer("service 5 20022", "1|0|1|0");
-    const struct {
-        UINT menu, command, state;
-    } states[] = {
-        {MenuEdit, CommandOfItem(CmdEditCopy), MF_CHECKED},
-        {MenuEdit, CommandOfItem(CmdEditCut), MF_GRAYED | MF_CHECKED},
+    const UINT states[][3] = {
+        {MenuEdit, CommandOfItem(CmdEditCopy), MF_CHECKED}, {MenuEdit, CommandOfItem(CmdEditCut), MF_GRAYED | MF_CHECKED},
         {MenuEdit, CommandOfItem(CmdEditSelectAll), MF_GRAYED},   // no one takes it on
-        {MenuEdit, CommandOfItem(desktop::ItemEditFind), 0},
-        {MenuFile, CommandOfItem(CmdFileSave), 0},
-        {MenuFile, CommandOfItem(CmdFilePrint), MF_GRAYED},
-        {MenuView, 40100, 0},   // the add-on's own item keeps its state
+        {MenuEdit, CommandOfItem(desktop::ItemEditFind), 0}, {MenuFile, CommandOfItem(CmdFileSave), 0},
+        {MenuFile, CommandOfItem(CmdFilePrint), MF_GRAYED}, {MenuView, 40100, 0},   // the add-on's own item
     };
     for (const auto& s : states)
-        EXPECT_EQ(s.state, static_cast<UINT>(SendMessageA(main, WM_APP_MENUSTATE, s.menu, s.command)) &
-                               (MF_GRAYED | MF_CHECKED))
-            << s.command;
+        EXPECT_EQ(s[2], SendMessageA(main, WM_APP_MENUSTATE, s[0], s[1]) & (MF_GRAYED | MF_CHECKED)) << s[1];
 
     // Commands go to the add-on first; help texts to the status bar.
     probe::Answer("service 4 40100", "1");
@@ -299,10 +270,9 @@ TEST_F(DesktopTest, PersonChoosesUserAndAddOnAndRunsHotSync)
 
 TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
 {
-    AddEntry(L"Second", probe::kProgId);
-    AddEntry(L"Unknown", "No.Such.Control.1");
-    Start("--root \"" + root + "\" --user Hanako --addon Probe");
-    HWND main = Window("PalmDesktopStandIn");
+    AddEntry("Second", probe::kProgId);
+    AddEntry("Unknown", "No.Such.Control.1");
+    HWND main = Start("--root \"" + root + "\" --user Hanako --addon Probe");
     ASSERT_TRUE(main);
     ASSERT_TRUE(WaitFor("open Hanako " + Path("Hanako") + " base 40000"));
     // Each add-on's own item (its command base + 100) is in the View menu
@@ -346,7 +316,7 @@ TEST_F(DesktopTest, SwitchingViewsActivatesOneAddOnAtATime)
 
 TEST_F(DesktopTest, MalformedCommandLineIsExplained)
 {
-    Start("--colour blue");
+    Start("--colour blue", false);
     EXPECT_NE(std::string::npos, Box().find("--handheld"));
     EXPECT_EQ(64u, Exit());
 }

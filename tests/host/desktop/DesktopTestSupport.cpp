@@ -43,27 +43,19 @@ void ClearStandIn()
 
 void SetString(HKEY root, const std::string& key, const char* value, const std::string& data)
 {
-    HKEY k;
-    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(k, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(k);
+    SHSetValueA(root, key.c_str(), value, REG_SZ, data.c_str(), static_cast<DWORD>(data.size() + 1));
 }
 
 std::string GetString(HKEY root, const std::string& key, const char* value)
 {
-    char buf[1024];
-    DWORD type = 0, size = sizeof buf - 1;
     HKEY k;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
         return "(no key)";
-    LONG rc = RegQueryValueExA(k, value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    char buf[1024] = "";
+    DWORD size = sizeof buf - 1;
+    LONG rc = SHQueryValueExA(k, value, nullptr, nullptr, buf, &size);
     RegCloseKey(k);
-    if (rc != ERROR_SUCCESS)
-        return "(no value)";
-    buf[size] = '\0';
-    return buf;
+    return rc == ERROR_SUCCESS ? buf : "(no value)";
 }
 
 HostWindow::HostWindow()

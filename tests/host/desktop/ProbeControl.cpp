@@ -2,8 +2,10 @@
 
 #include "ComBase.h"
 #include "PalmDesktop.h"
+#include "afx/afxctl.h"
 
 #include <servprov.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,6 +20,8 @@ namespace {
 
 LONG g_live = 0;
 const char kAnswers[] = "Software\\DesktopProbe";
+const char* const kSets[] = {"service", "application", "frame"};
+const IID* const kEvents[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
 
 void Write(const std::string& line)
 {
@@ -39,45 +43,36 @@ std::vector<std::string> Split(const std::string& s, char sep)
     return parts;
 }
 
-// The registry value naming the longest leading part of `line`, with its data.
+// The value naming the longest leading part of `line`, with its data.
 std::pair<std::string, std::string> Lookup(std::string name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kAnswers, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return {};
-    std::pair<std::string, std::string> found;
     for (;;) {
-        char buf[1024];
-        DWORD type = 0, size = sizeof buf - 1;
-        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS) {
-            buf[size] = '\0';
-            found = {name, buf};
-            break;
-        }
+        char buf[1024] = "";
+        DWORD size = sizeof buf - 1;
+        if (SHGetValueA(HKEY_CURRENT_USER, kAnswers, name.c_str(), nullptr, buf, &size) == ERROR_SUCCESS)
+            return {name, buf};
         size_t space = name.rfind(' ');
         if (space == std::string::npos)
-            break;
+            return {};
         name.resize(space);
     }
-    RegCloseKey(key);
-    return found;
 }
 
 class Probe;
 
 // Counted among the live objects.
-struct Live : desktop::RefCounted {
+struct Live {
     Live() { InterlockedIncrement(&g_live); }
-    ~Live() override { InterlockedDecrement(&g_live); }
+    ~Live() { InterlockedDecrement(&g_live); }
 };
 
-class Sink : public IDispatch, public Live {
+class Sink : public IDispatch, public desktop::RefCounted, Live {
 public:
-    Sink(const std::string& tag, const char* set, REFIID iid) : m_tag(tag), m_set(set), m_iid(iid) {}
+    Sink(const std::string& tag, int set) : m_tag(tag), m_set(set) {}
     DESKTOP_REFCOUNT
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        *ppv = riid == IID_IUnknown || riid == IID_IDispatch || riid == m_iid ? this : nullptr;
+        *ppv = riid == IID_IUnknown || riid == IID_IDispatch || riid == *kEvents[m_set] ? this : nullptr;
         return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
@@ -89,127 +84,23 @@ public:
     Probe* owner = nullptr;   // told of activation
 
 private:
-    std::string m_tag, m_set;
-    IID m_iid;
+    std::string m_tag;
+    int m_set;
     std::map<std::string, size_t> m_calls;   // answers used, by value and data
 };
 
-#define PROBE_NOTIMPL(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
+const CLSID kProbeClsid = {0x6E1B7C2A, 0x3F4D, 0x4E8B, {0x9A, 0x51, 0x2C, 0x7D, 0x0E, 0x9F, 0x1A, 0x33}};
+const COleControlClass kProbeClass = {&kProbeClsid, kProgId, 0, 0, 0, nullptr, 1, 0};
 
-class Probe : public IOleObject, public IOleInPlaceObject, public Live {
+class Probe : public COleControl, Live {
 public:
+    Probe() : COleControl(kProbeClass) {}
     ~Probe() override
     {
         for (Sink* s : m_sinks)
             s->owner = nullptr, s->Release();
         Write("destroyed");
     }
-    DESKTOP_REFCOUNT
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IOleObject)
-            *ppv = static_cast<IOleObject*>(this);
-        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
-            *ppv = static_cast<IOleInPlaceObject*>(this);
-        else
-            *ppv = nullptr;
-        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-
-    // IOleObject
-    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
-    {
-        if (!site) {
-            int undone = 0;
-            for (int i = 0; i < 3; ++i)
-                undone += m_cookies[i] && SUCCEEDED(Point(i)->Unadvise(m_cookies[i]));
-            Write("disconnected " + std::to_string(undone));
-            Drop(m_frame), Drop(m_application), Drop(m_service), Drop(m_site);
-            return S_OK;
-        }
-        (m_site = site)->AddRef();
-        IServiceProvider* sp = nullptr;
-        IDispatch* d = nullptr;
-        if (SUCCEEDED(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&sp)))) {
-            sp->QueryService(IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
-            sp->Release();
-        }
-        if (m_service && SUCCEEDED(m_service->GetApplication(&d)))
-            d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&m_application)), d->Release();
-        if (m_application && SUCCEEDED(m_application->GetFrame(&d)))
-            d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&m_frame)), d->Release();
-        const char* sets[] = {"service", "application", "frame"};
-        const IID* iids[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
-        for (int i = 0; i < 3; ++i) {
-            m_sinks[i] = new Sink("", sets[i], *iids[i]);
-            m_sinks[i]->owner = this;
-            if (IConnectionPoint* p = Point(i))
-                p->Advise(m_sinks[i], &m_cookies[i]);
-        }
-        return S_OK;
-    }
-    PROBE_NOTIMPL(GetClientSite, IOleClientSite**)
-    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Close(DWORD) override { return InPlaceDeactivate(); }
-    PROBE_NOTIMPL(SetMoniker, DWORD, IMoniker*)
-    PROBE_NOTIMPL(GetMoniker, DWORD, DWORD, IMoniker**)
-    PROBE_NOTIMPL(InitFromData, IDataObject*, BOOL, DWORD)
-    PROBE_NOTIMPL(GetClipboardData, DWORD, IDataObject**)
-    // Any verb activates it in place, once.
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT rc) override
-    {
-        if (m_hwnd)
-            return S_OK;
-        if (!m_site || FAILED(m_site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&m_inPlace))))
-            return E_UNEXPECTED;
-        m_inPlace->OnInPlaceActivate();
-        m_hwnd = CreateWindowExA(0, "STATIC", "DesktopProbe", WS_CHILD | WS_VISIBLE, rc->left, rc->top,
-                                 rc->right - rc->left, rc->bottom - rc->top, parent, nullptr, nullptr, nullptr);
-        if (!m_service)
-            return S_OK;
-        BSTR user = nullptr, file = nullptr;
-        LONG active = 0;
-        m_service->GetCurrentUser(&user, &file);
-        m_service->GetCommandIDBase(&m_base);
-        Write("open " + desktop::BstrToAnsi(user) + " " + desktop::BstrToAnsi(file) + " base " + std::to_string(m_base));
-        SysFreeString(user);
-        SysFreeString(file);
-        if (SUCCEEDED(m_service->IsActive(&active)) && active)
-            Activate(1);
-        m_service->SetReady(1);
-        return S_OK;
-    }
-    PROBE_NOTIMPL(EnumVerbs, IEnumOLEVERB**)
-    PROBE_NOTIMPL(Update)
-    PROBE_NOTIMPL(IsUpToDate)
-    PROBE_NOTIMPL(GetUserClassID, CLSID*)
-    PROBE_NOTIMPL(GetUserType, DWORD, LPOLESTR*)
-    PROBE_NOTIMPL(SetExtent, DWORD, SIZEL*)
-    PROBE_NOTIMPL(GetExtent, DWORD, SIZEL*)
-    PROBE_NOTIMPL(Advise, IAdviseSink*, DWORD*)
-    PROBE_NOTIMPL(Unadvise, DWORD)
-    PROBE_NOTIMPL(EnumAdvise, IEnumSTATDATA**)
-    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override { return *status = 0, S_OK; }
-    PROBE_NOTIMPL(SetColorScheme, LOGPALETTE*)
-
-    // IOleInPlaceObject
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override { return (*phwnd = m_hwnd) ? S_OK : E_FAIL; }
-    PROBE_NOTIMPL(ContextSensitiveHelp, BOOL)
-    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override
-    {
-        if (m_hwnd)
-            DestroyWindow(m_hwnd), m_inPlace->OnInPlaceDeactivate(), Drop(m_inPlace);
-        m_hwnd = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE UIDeactivate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT rc, LPCRECT) override
-    {
-        MoveWindow(m_hwnd, rc->left, rc->top, rc->right - rc->left, rc->bottom - rc->top, TRUE);
-        return S_OK;
-    }
-    PROBE_NOTIMPL(ReactivateAndUndo)
 
     // Its own item in the View menu while it is the active view.
     void Activate(LONG active)
@@ -223,45 +114,72 @@ public:
             AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(m_base + 100), "Probe item");
     }
 
-private:
-    template <class T>
-    static void Drop(T*& p)
+protected:
+    // The host objects from the site, a sink on each; without a site, undone.
+    void OnSetClientSite() override
     {
-        if (p)
-            p->Release();
-        p = nullptr;
+        if (!GetClientSite()) {
+            int undone = 0;
+            for (int i = 0; i < 3; ++i)
+                undone += m_cookies[i] && SUCCEEDED(Point(i)->Unadvise(m_cookies[i]));
+            Write("disconnected " + std::to_string(undone));
+            m_frame.Reset(), m_application.Reset(), m_service.Reset();
+            return;
+        }
+        IDispatch* d = nullptr;
+        IUnknown_QueryService(GetClientSite(), IID_IAddOnService, IID_IAddOnService, reinterpret_cast<void**>(&m_service));
+        if (m_service && SUCCEEDED(m_service->GetApplication(&d)))
+            d->QueryInterface(IID_IApplication, reinterpret_cast<void**>(&m_application)), d->Release();
+        if (m_application && SUCCEEDED(m_application->GetFrame(&d)))
+            d->QueryInterface(IID_IFrame, reinterpret_cast<void**>(&m_frame)), d->Release();
+        for (int i = 0; i < 3; ++i) {
+            (m_sinks[i] = new Sink("", i))->owner = this;
+            if (IConnectionPoint* p = Point(i))
+                p->Advise(m_sinks[i], &m_cookies[i]);
+        }
     }
-    // The connection point of event set i (no reference kept).
+    // Shown in place: what the host tells it, and ready.
+    int OnCreate() override
+    {
+        ::SetWindowTextA(m_hWnd, "DesktopProbe");
+        if (!m_service)
+            return 0;
+        BSTR user = nullptr, file = nullptr;
+        LONG active = 0;
+        m_service->GetCurrentUser(&user, &file);
+        m_service->GetCommandIDBase(&m_base);
+        Write("open " + desktop::BstrToAnsi(user) + " " + desktop::BstrToAnsi(file) + " base " + std::to_string(m_base));
+        SysFreeString(user), SysFreeString(file);
+        if (SUCCEEDED(m_service->IsActive(&active)) && active)
+            Activate(1);
+        m_service->SetReady(1);
+        return 0;
+    }
+
+private:
+    // The connection point of event set i (no reference kept: the source holds it).
     IConnectionPoint* Point(int i)
     {
-        IUnknown* sources[] = {m_service, m_application, m_frame};
-        const IID* iids[] = {&DIID_ServiceEvents, &DIID_ApplicationEvents, &DIID_FrameEvents};
-        IConnectionPointContainer* cpc = nullptr;
+        IUnknown* sources[] = {m_service.Get(), m_application.Get(), m_frame.Get()};
+        desktop::ComPtr<IConnectionPointContainer> cpc;
         IConnectionPoint* point = nullptr;
         if (sources[i] &&
-            SUCCEEDED(sources[i]->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)))) {
-            cpc->FindConnectionPoint(*iids[i], &point);
-            cpc->Release();
-        }
-        if (point)
-            point->Release();   // the source holds it
-        return point;
+            SUCCEEDED(sources[i]->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))))
+            cpc->FindConnectionPoint(*kEvents[i], &point);
+        return point ? (point->Release(), point) : nullptr;
     }
 
     LONG m_base = 0;
     Sink* m_sinks[3] = {};
     DWORD m_cookies[3] = {};
-    IOleClientSite* m_site = nullptr;
-    IOleInPlaceSite* m_inPlace = nullptr;
-    IAddOnService* m_service = nullptr;
-    IApplication* m_application = nullptr;
-    IFrame* m_frame = nullptr;
-    HWND m_hwnd = nullptr;
+    desktop::ComPtr<IAddOnService> m_service;
+    desktop::ComPtr<IApplication> m_application;
+    desktop::ComPtr<IFrame> m_frame;
 };
 
 HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* dp, VARIANT*, EXCEPINFO*, UINT*)
 {
-    std::string line = m_tag + m_set + " " + std::to_string(id);
+    std::string line = m_tag + kSets[m_set] + " " + std::to_string(id);
     std::vector<VARIANTARG*> outs;
     for (UINT i = dp ? dp->cArgs : 0; i-- > 0;) {   // DISPPARAMS hold them last first
         VARIANTARG* v = &dp->rgvarg[i];
@@ -279,21 +197,23 @@ HRESULT STDMETHODCALLTYPE Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
     std::vector<std::string> calls = Split(answer.second, ';');
     // The last answer stands for every later call.
     size_t call = std::min(m_calls[answer.first + "=" + answer.second]++, calls.size() - 1);
-    if (!answer.first.empty()) {
-        std::vector<std::string> values = Split(calls[call], '|');
-        for (size_t i = 0; i < outs.size() && i < values.size(); ++i) {
-            if (V_VT(outs[i]) == (VT_I4 | VT_BYREF)) {
-                *V_I4REF(outs[i]) = std::atol(values[i].c_str());
-            } else {
-                SysFreeString(*V_BSTRREF(outs[i]));
-                *V_BSTRREF(outs[i]) = desktop::AnsiToBstr(values[i]);
-            }
+    std::vector<std::string> values = Split(calls[call], '|');
+    for (size_t i = 0; !answer.first.empty() && i < outs.size() && i < values.size(); ++i) {
+        if (V_VT(outs[i]) == (VT_I4 | VT_BYREF)) {
+            *V_I4REF(outs[i]) = std::atol(values[i].c_str());
+        } else {
+            SysFreeString(*V_BSTRREF(outs[i]));
+            *V_BSTRREF(outs[i]) = desktop::AnsiToBstr(values[i]);
         }
     }
-    if (owner && id == evActivate && m_set == "service" && dp->cArgs == 1 && V_VT(&dp->rgvarg[0]) == VT_I4)
+    if (owner && id == evActivate && m_set == 0 && dp->cArgs == 1 && V_VT(&dp->rgvarg[0]) == VT_I4)
         owner->Activate(V_I4(&dp->rgvarg[0]));
     return S_OK;
 }
+
+// As DesktopProbe.dll, the server of the control, so that desktop.exe
+// creates it by its ProgID as any add-on's.
+COleControlFactory g_factory(kProbeClass, AfxCreateObject<Probe>);
 
 } // namespace
 
@@ -305,53 +225,19 @@ std::vector<std::string>& Log()
 
 void Answer(const std::string& line, const char* answers)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAnswers, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
     if (answers)
-        RegSetValueExA(key, line.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(answers),
-                       static_cast<DWORD>(strlen(answers) + 1));
+        SHSetValueA(HKEY_CURRENT_USER, kAnswers, line.c_str(), REG_SZ, answers, static_cast<DWORD>(strlen(answers) + 1));
     else
-        RegDeleteValueA(key, line.c_str());
-    RegCloseKey(key);
+        SHDeleteValueA(HKEY_CURRENT_USER, kAnswers, line.c_str());
 }
 
-IDispatch* NewSink(const std::string& tag, const char* set, REFIID events) { return new Sink(tag, set, events); }
-IUnknown* NewControl() { return static_cast<IOleObject*>(new Probe); }
+IDispatch* NewSink(const std::string& tag, int set) { return new Sink(tag, set); }
 LONG LiveObjects() { return g_live; }
 
 } // namespace probe
 
-// As DesktopProbe.dll, an in-process server of the control, so that
-// desktop.exe creates it by its ProgID like any add-on's control.
-namespace {
-
-class Factory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        desktop::ComPtr<IUnknown> p(probe::NewControl());
-        return p->QueryInterface(riid, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-} g_factory;
-
-} // namespace
-
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    *ppv = nullptr;
-    return clsid == probe::CLSID_Probe ? g_factory.QueryInterface(riid, ppv) : CLASS_E_CLASSNOTAVAILABLE;
+    return COleObjectFactory::DllGetClassObject(clsid, riid, ppv);
 }
-
-STDAPI DllCanUnloadNow() { return probe::LiveObjects() ? S_FALSE : S_OK; }
+STDAPI DllCanUnloadNow() { return AfxDllCanUnloadNow(); }
