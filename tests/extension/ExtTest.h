@@ -1,10 +1,11 @@
-// What the extension tests share: TessalyExt.ocx loaded into the test, and
-// text conversions. The Palm Desktop stand-in (PalmAddOn.dll, the container)
-// and its test helpers (DesktopTestSupport.h) play the host.
+// What the extension tests share: TessalyExt.ocx loaded into the test. The
+// Palm Desktop stand-in (PalmAddOn.dll, the container) and its test helpers
+// (DesktopTestSupport.h) play the host.
 #pragma once
 
 #include "DesktopTestSupport.h"
 #include "PalmDesktop.h"
+#include "UiDriver.h"
 #include "afx/afxctl.h"
 
 #include <string>
@@ -45,16 +46,7 @@ inline const Module& Ocx()
 
 inline std::string Narrow(BSTR bstr) { return static_cast<const char*>(AfxBSTRToString(bstr)); }
 
-// Text in the ANSI code page (932 under the tests' Wine) from UTF-8.
-inline std::string Ansi(const char* utf8)
-{
-    std::wstring wide(strlen(utf8) + 1, L'\0');
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], static_cast<int>(wide.size()));
-    std::string s(static_cast<size_t>(n) * 2 + 1, '\0');
-    int m = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &s[0], static_cast<int>(s.size()), nullptr, nullptr);
-    s.resize(m > 0 ? static_cast<size_t>(m - 1) : 0);
-    return s;
-}
+using uitest::Ansi;
 
 // Makes positions of one of the stand-in's objects fail ("FailAddOn",
 // "FailFrame", ...); an empty list undoes it.

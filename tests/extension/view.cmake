@@ -10,16 +10,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR})
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/ViewTest.rc PROPERTIES OBJECT_DEPENDS "${TESSALY_VIEW_RC_DEPENDS}")
 
-  # The view on sample data in a window of its own, for looking at it.
-  add_executable(memo_view_host ${CMAKE_CURRENT_LIST_DIR}/ViewHost.cpp ${CMAKE_CURRENT_LIST_DIR}/ViewHarness.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ViewTest.rc ${TESSALY_ROOT}/tests/shared/ui/UiDriver.cpp)
-  target_include_directories(memo_view_host PRIVATE ${TESSALY_ROOT}/tests ${TESSALY_ROOT}/tests/shared/ui
-    ${CMAKE_CURRENT_LIST_DIR})
-  target_link_libraries(memo_view_host PRIVATE TessalyView tool_common afxwin shlwapi)
-endif()
-
-# Opening a 10,000-memo file in the view against the bare minimum (bench/).
-if(WIN32)
+  # Opening a 10,000-memo file in the view against the bare minimum (bench/).
   add_executable(bench_view ${TESSALY_ROOT}/bench/ViewBench.cpp ${CMAKE_CURRENT_LIST_DIR}/ViewHarness.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ViewTest.rc ${TESSALY_ROOT}/tests/shared/ui/UiDriver.cpp)
   target_include_directories(bench_view PRIVATE ${TESSALY_ROOT}/tests ${TESSALY_ROOT}/tests/shared/ui
