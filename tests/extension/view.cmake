@@ -1,7 +1,7 @@
 # The memo view and the memo editor, hosted in-process under Wine.
 if(WIN32)
   tessaly_add_gtest(memo_view_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainDlgTest.cpp ${CMAKE_CURRENT_LIST_DIR}/EditRecordDlgTest.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainDlgTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ViewHarness.cpp ${CMAKE_CURRENT_LIST_DIR}/ViewTest.rc
             ${TESSALY_ROOT}/tests/shared/ui/UiDriver.cpp
     LIBS TessalyView tool_common tessaly_test_support afxwin shlwapi
