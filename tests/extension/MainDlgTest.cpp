@@ -444,6 +444,13 @@ std::string ComboText(HWND hDlg)
     return text;
 }
 
+std::string Selection(HWND hEdit)
+{
+    DWORD start = 0, end = 0;
+    ::SendMessageA(hEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return std::to_string(start) + "-" + std::to_string(end);
+}
+
 void ChooseCombo(HWND hDlg, int data)
 {
     HWND h = ::GetDlgItem(hDlg, IDC_CATEGORY);
@@ -573,61 +580,41 @@ TEST_F(EditorTest, PlacementIsRestoredButNeverBelowTheTemplateSize)
     EXPECT_EQ(limits.ptMinTrackSize.y, templateSize.cy);
 }
 
-TEST_F(EditorTest, EditCommandsActOnTheMemoText)
+// Its edit commands, and Ctrl+A through its accelerators, act on the memo text.
+TEST_F(EditorTest, EditCommandsAndCtrlAActOnTheMemoText)
 {
     h.view->RefillList(0);
-    std::string afterCut, afterPaste, selected;
+    std::string seen;   // "selection:text" after each command
     Run(ID_EDIT_MEMO, [&](HWND d) {
         HWND e = ::GetDlgItem(d, IDC_MEMO);
         EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(d, IDC_NEW)));
         EXPECT_EQ(::SendMessageA(e, EM_GETLIMITTEXT, 0, 0), 32767);
-        auto command = [d](UINT id) { ::SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, 1), 0); };
-        command(ID_EDIT_SELECT_ALL_CMD);
-        DWORD start = 0, end = 0;
-        ::SendMessageA(e, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        selected = std::to_string(start) + "-" + std::to_string(end);
-        command(ID_EDIT_CUT_CMD);
-        afterCut = WindowText(e);
-        command(ID_EDIT_PASTE_CMD);
-        command(ID_EDIT_PASTE_CMD);
-        afterPaste = WindowText(e);
+        for (UINT id : {ID_EDIT_SELECT_ALL_CMD, ID_EDIT_CUT_CMD, ID_EDIT_PASTE_CMD, ID_EDIT_PASTE_CMD}) {
+            ::SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, 1), 0);
+            seen += Selection(e) + ":" + WindowText(e) + " ";
+        }
         Click(d, IDOK);
     });
-    EXPECT_EQ(selected, "0-5");
-    EXPECT_EQ(afterCut, "");
-    EXPECT_EQ(afterPaste, "AlphaAlpha");
+    EXPECT_EQ(seen, "0-5:Alpha 0-0: 5-5:Alpha 10-10:AlphaAlpha ");
     EXPECT_EQ(h.Preview(), "AlphaAlpha");
-}
 
-TEST_F(EditorTest, CtrlAReachesTheEditorThroughItsAccelerators)
-{
     h.view->RefillList(1);
-    std::string selected;
     Run(ID_EDIT_MEMO, [&](HWND d) {
-        HWND e = ::GetDlgItem(d, IDC_MEMO);
         ::SetForegroundWindow(d);
-        ::SetFocus(e);
-        ::SendMessageA(e, EM_SETSEL, 0, 0);
+        ::SetFocus(::GetDlgItem(d, IDC_MEMO));
+        ::SendDlgItemMessageA(d, IDC_MEMO, EM_SETSEL, 0, 0);
         INPUT keys[4] = {};
-        const WORD vk[4] = {VK_CONTROL, 'A', 'A', VK_CONTROL};
-        for (int i = 0; i < 4; ++i) {
-            keys[i].type = INPUT_KEYBOARD;
-            keys[i].ki.wVk = vk[i];
-            keys[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
-        }
+        for (int i = 0; i < 4; ++i)
+            keys[i].type = INPUT_KEYBOARD, keys[i].ki.wVk = i % 3 ? 'A' : VK_CONTROL, keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
         ::SendInput(4, keys, sizeof(INPUT));
     }, {[&](HWND d) {
-        if (!d)
+        // Done once the keys have arrived.
+        if (!d || (seen = Selection(::GetDlgItem(d, IDC_MEMO))) == "0-0")
             return false;
-        DWORD start = 0, end = 0;
-        ::SendMessageA(::GetDlgItem(d, IDC_MEMO), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        if (end == 0)
-            return false;   // the keys are still on their way
-        selected = std::to_string(start) + "-" + std::to_string(end);
         Click(d, IDCANCEL);
         return true;
     }});
-    EXPECT_EQ(selected, "0-5");
+    EXPECT_EQ(seen, "0-5");
 }
 
 TEST_F(EditorTest, TheCategoryEditorOpensFromTheBoxAndHotSyncStaysRefused)
@@ -635,7 +622,7 @@ TEST_F(EditorTest, TheCategoryEditorOpensFromTheBoxAndHotSyncStaysRefused)
     int syncInEditor = -1;
     std::string after;
     Run(ID_NEW_MEMO, [](HWND d) { ChooseCombo(d, -2); },
-        {On(Ansi(u8"カテゴリの編集"), [&](HWND c) {
+        {On(kCategoriesTitle, [&](HWND c) {
              syncInEditor = CComn::SyncOK();
              Click(c, IDOK);
          }),
