@@ -347,34 +347,6 @@ TEST_F(Hosted, ConnectsToItsHostAndShowsTheViewStatus)
                   message);
     }
 
-    // Its events are _DTessalyExtEvents, its only connection point; the
-    // persisted property set is the version stamp, and a cut one is refused.
-    IProvideClassInfo2* classInfo = Query<IProvideClassInfo2>(IID_IProvideClassInfo2);
-    GUID events = GUID_NULL;
-    EXPECT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events));
-    EXPECT_TRUE(IsEqualGUID(DIID__DTessalyExtEvents, events));
-    classInfo->Release();
-    IConnectionPointContainer* points = Query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-    IConnectionPoint* point = nullptr;
-    ASSERT_EQ(S_OK, points->FindConnectionPoint(DIID__DTessalyExtEvents, &point));
-    point->Release();
-    EXPECT_EQ(CONNECT_E_NOCONNECTION, points->FindConnectionPoint(IID_IDispatch, &point));
-    points->Release();
-    IPersistStreamInit* persist = Query<IPersistStreamInit>(IID_IPersistStreamInit);
-    IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &stream));
-    EXPECT_EQ(S_OK, persist->Save(stream, TRUE));
-    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    DWORD version = 0;
-    ULONG got = 0;
-    stream->Read(&version, sizeof version, &got);
-    EXPECT_EQ("4 65536", Num(got) + " " + Num(version));
-    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    stream->SetSize(ULARGE_INTEGER{{2, 0}});
-    EXPECT_EQ(E_FAIL, persist->Load(stream));
-    stream->Release();
-    persist->Release();
-
     // Taking the site away ends every connection and reference it gave.
     IOleObject* object = Query<IOleObject>(IID_IOleObject);
     EXPECT_EQ(S_OK, object->SetClientSite(nullptr));

@@ -12,7 +12,7 @@
 
 namespace ext {
 
-// A control module loaded with its exports bound.
+// The control module loaded with its exports bound.
 struct Module {
     HMODULE handle = nullptr;
     HRESULT(STDAPICALLTYPE* CanUnloadNow)() = nullptr;
@@ -22,29 +22,22 @@ struct Module {
     std::string path;
 };
 
-inline Module LoadModule(const std::string& path)
+// TessalyExt.ocx beside the test, loaded once.
+inline const Module& Ocx()
 {
-    Module m;
-    m.path = path;
-    m.handle = ::LoadLibraryA(path.c_str());
-    if (m.handle) {
+    static const Module module = [] {
+        Module m;
+        m.path = desktoptest::BinDir() + "\\TessalyExt.ocx";
+        m.handle = ::LoadLibraryA(m.path.c_str());
         auto proc = [&](const char* name) { return reinterpret_cast<void*>(::GetProcAddress(m.handle, name)); };
         m.CanUnloadNow = reinterpret_cast<decltype(m.CanUnloadNow)>(proc("DllCanUnloadNow"));
         m.GetClassObject = reinterpret_cast<decltype(m.GetClassObject)>(proc("DllGetClassObject"));
         m.Register = reinterpret_cast<decltype(m.Register)>(proc("DllRegisterServer"));
         m.Unregister = reinterpret_cast<decltype(m.Unregister)>(proc("DllUnregisterServer"));
-    }
-    return m;
-}
-
-// TessalyExt.ocx beside the test, loaded once.
-inline const Module& Ocx()
-{
-    static const Module module = LoadModule(desktoptest::BinDir() + "\\TessalyExt.ocx");
+        return m;
+    }();
     return module;
 }
-
-inline std::string Narrow(BSTR bstr) { return static_cast<const char*>(AfxBSTRToString(bstr)); }
 
 using uitest::Ansi;
 

@@ -73,23 +73,16 @@ TEST(Registration, Regsvr32WritesTheTablesAndRemovesThem)
         {ctrl + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {ctrl + "\\Control", nullptr, ""},
         {ctrl + "\\MiscStatus\\1", nullptr, "131473"},   // 0x20191
-        {ctrl + "\\ToolboxBitmap32", nullptr, path + ", 1"},
         {ctrl + "\\TypeLib", nullptr, kLib},
-        {ctrl + "\\Version", nullptr, "1.0"},
         {"TESSALYEXT.TessalyExtCtrl.1\\CLSID", nullptr, kCtrl},
-        {page, nullptr, "TessalyExt Property Page"},
         {page + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {"TESSALYEXT.TessalyExtPropPage.1\\CLSID", nullptr, kPage},
-        {"TessalyExt.SinkObject.1", nullptr, "SinkObject Class"},
         {"TessalyExt.SinkObject.1\\CLSID", nullptr, kSink},
-        {"TessalyExt.SinkObject", nullptr, "SinkObject Class"},
         {"TessalyExt.SinkObject\\CLSID", nullptr, kSink},
         {"TessalyExt.SinkObject\\CurVer", nullptr, "TessalyExt.SinkObject.1"},
         {sink, nullptr, "SinkObject Class"},
         {sink, "AppID", kAppID},
         {sink + "\\ProgID", nullptr, "TessalyExt.SinkObject.1"},
-        {sink + "\\VersionIndependentProgID", nullptr, "TessalyExt.SinkObject"},
-        {sink + "\\Programmable", nullptr, ""},
         {sink + "\\InprocServer32", nullptr, path},
         {sink + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {sink + "\\TypeLib", nullptr, kLib},
@@ -255,36 +248,6 @@ TEST_F(AddOnRegistration, AFailingHostCallEndsTheEntryWhereItStands)
             expected[order[i].value] = complete.at(order[i].value);
         EXPECT_EQ(expected, Entry());
     }
-}
-
-// A module whose embedded type library is not TessalyExtLib stops at the type
-// library step with SELFREG_E_TYPELIB and never reaches Palm Desktop.
-TEST_F(AddOnRegistration, AFailingTypeLibraryRegistrationLeavesTheAddOnsAlone)
-{
-    char temp[MAX_PATH];
-    ::GetTempPathA(sizeof temp, temp);
-    std::string copy = std::string(temp) + "TessalyExtOtherLib.ocx";
-    ASSERT_TRUE(::CopyFileA(Ocx().path.c_str(), copy.c_str(), FALSE));
-    std::ifstream in(desktoptest::BinDir() + "\\OtherLib.tlb", std::ios::binary);
-    std::vector<char> tlb((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_FALSE(tlb.empty());
-    HANDLE hUpdate = ::BeginUpdateResourceA(copy.c_str(), FALSE);
-    ASSERT_NE(nullptr, hUpdate);
-    ASSERT_TRUE(::UpdateResourceA(hUpdate, "TYPELIB", MAKEINTRESOURCEA(1), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT),
-                                  tlb.data(), static_cast<DWORD>(tlb.size())));
-    ASSERT_TRUE(::EndUpdateResourceA(hUpdate, FALSE));
-
-    CWinApp* app = AfxGetApp();
-    Module other = LoadModule(copy);
-    ASSERT_NE(nullptr, other.handle);
-    EXPECT_EQ(app, AfxGetApp()) << "a second module's application object stays aside";
-    EXPECT_EQ(static_cast<HRESULT>(0x80040200), other.Register());
-    EXPECT_TRUE(Calls().empty());
-    EXPECT_TRUE(Entry().empty());
-    EXPECT_FALSE(KeyExists(std::string("CLSID\\") + kCtrl));
-    other.Unregister();
-    ::FreeLibrary(other.handle);
-    ::DeleteFileA(copy.c_str());
 }
 
 // ------------------------------------------------- class objects and count
