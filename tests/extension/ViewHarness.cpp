@@ -1,12 +1,12 @@
 #include "ViewHarness.h"
 
-#include "Category.h"
-#include "MemoFile.h"
 #include "TessalyTable.h"
 #include "ViewRes.h"
+#include "shared/data/DataFileBuilder.h"
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 extern "C" __declspec(dllimport) void InitNvComnDLL(void);
@@ -20,41 +20,27 @@ const char kProfileKey[] = "NorvaneViewTest";
 
 std::string WinPath(std::string path)
 {
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan)
 {
-    if (!tessaly::WriteEmptyMemoFile(path, Ansi(plan.password.c_str()), Ansi(plan.hint.c_str())))
-        return false;
-    CTessalyTable table;
-    CString p(path.c_str());
-    const std::string password = Ansi(plan.password.c_str());
-    if (table.OpenFrom(p, CFile::modeReadWrite, password.c_str()) != 0)
-        return false;
-    CCategoryMgr* mgr = table.GetCategoryManager();
-    if (!mgr)
-        return false;
-    for (const std::string& name : plan.categories) {
-        CCategory c;
-        if (mgr->Add(&c) != CatErrNone)
-            return false;
-        CString s(Ansi(name.c_str()).c_str());
-        mgr->Rename(static_cast<int>(c.GetIndex()), s);
-    }
-    DWORD id = 1001;
+    testdata::DataFileBuilder b;
+    if (!plan.password.empty())
+        b.SetPassword(Ansi(plan.password.c_str()));
+    b.hint = Ansi(plan.hint.c_str());
+    b.SetCategory(0, "Unfiled", 0);
+    for (size_t i = 0; i < plan.categories.size(); ++i)
+        b.SetCategory(static_cast<int>(i + 1), Ansi(plan.categories[i].c_str()), static_cast<std::uint8_t>(i + 1));
+    b.lastUniqueID = static_cast<std::uint8_t>(plan.categories.size());
+    std::uint32_t id = 1001;
     for (const Memo& m : plan.memos) {
-        CTessalyRecord* r = new CTessalyRecord;
-        r->SetMemo(CString(Ansi(m.text.c_str()).c_str()));
-        r->SetCategory(static_cast<DWORD>(m.category));
-        r->SetID(id++);
-        r->SetDeleted(m.deleted ? 1 : 0);
-        table.AppendRecord(r);
+        std::string text = Ansi(m.text.c_str());
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());   // stored with LF line breaks
+        b.AddMemo(text, id++, m.deleted ? testdata::attr::Deleted : 0, static_cast<std::uint32_t>(m.category));
     }
-    return table.Save() == 0;
+    return testsupport::WriteBytes(path, b.Build());
 }
 
 std::vector<std::string> ReadBack(const std::string& path, const std::string& password)
