@@ -428,15 +428,6 @@ std::string Selection(HWND hEdit)
     return std::to_string(start) + "-" + std::to_string(end);
 }
 
-void ChooseCombo(HWND hDlg, int data)
-{
-    HWND h = ::GetDlgItem(hDlg, IDC_CATEGORY);
-    for (int i = 0; i < static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0)); ++i)
-        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data)
-            ::SendMessageA(h, CB_SETCURSEL, i, 0);
-    ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
-}
-
 class EditorTest : public ViewTest {
 protected:
     // An unprotected file: Alpha in Bank, Bravo in Work.
@@ -488,7 +479,7 @@ TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
             startsAt = ComboText(d);
             sync = CComn::SyncOK();
             if (c.chooseCategory != -3)
-                ChooseCombo(d, c.chooseCategory);
+                ChooseCategory(d, c.chooseCategory, true);
             if (c.text) {
                 SetItemText(d, IDC_MEMO, c.text);
                 Click(d, IDOK);
@@ -598,7 +589,7 @@ TEST_F(EditorTest, TheCategoryEditorOpensFromTheBoxAndHotSyncStaysRefused)
 {
     int syncInEditor = -1;
     std::string after;
-    Run(ID_NEW_MEMO, [](HWND d) { ChooseCombo(d, -2); },
+    Run(ID_NEW_MEMO, [](HWND d) { ChooseCategory(d, -2, true); },
         {On(kCategoriesTitle, [&](HWND c) {
              syncInEditor = CComn::SyncOK();
              Click(c, IDOK);

@@ -91,6 +91,17 @@ Step Watch(std::vector<std::string>* seen)
     };
 }
 
+void ChooseCategory(HWND hDlg, int data, bool post)
+{
+    HWND h = ::GetDlgItem(hDlg, IDC_CATEGORY);
+    for (int i = 0; i < static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0)); ++i)
+        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data)
+            ::SendMessageA(h, CB_SETCURSEL, i, 0);
+    const WPARAM change = MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE);
+    post ? void(::PostMessageA(hDlg, WM_COMMAND, change, reinterpret_cast<LPARAM>(h)))
+         : void(::SendMessageA(hDlg, WM_COMMAND, change, reinterpret_cast<LPARAM>(h)));
+}
+
 ViewHarness::ViewHarness()
 {
     InitNvComnDLL();
@@ -165,35 +176,6 @@ void ViewHarness::Select(const std::vector<int>& positions)
     ListView_SetItemState(h, -1, 0, LVIS_SELECTED);
     for (int p : positions)
         ListView_SetItemState(h, p, LVIS_SELECTED, LVIS_SELECTED);
-}
-
-void ViewHarness::ChooseCategory(int data)
-{
-    HWND h = ::GetDlgItem(view->m_hWnd, IDC_CATEGORY);
-    const int count = static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data) {
-            ::SendMessageA(h, CB_SETCURSEL, i, 0);
-            ::SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE),
-                           reinterpret_cast<LPARAM>(h));
-            return;
-        }
-    }
-}
-
-std::string ViewHarness::Preview() const
-{
-    return ItemText(view->m_hWnd, IDC_MEMO);
-}
-
-bool ViewHarness::EditEnabled() const
-{
-    return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE;
-}
-
-int ViewHarness::ListStyle() const
-{
-    return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK);
 }
 
 std::string ViewHarness::State(UINT nID)

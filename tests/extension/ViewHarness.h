@@ -1,11 +1,11 @@
 // The memo view hosted in-process as the control hosts it: a top-level
 // window with CMainDlg as its child, an application object with a profile
-// key of its own, memo files made through the data core, and helpers that
-// read what the user sees.
+// key of its own, memo files, and helpers that read what the user sees.
 #pragma once
 
 #include "MainDlg.h"
 #include "UiDriver.h"
+#include "ViewRes.h"
 
 #include <string>
 #include <utility>
@@ -30,7 +30,7 @@ struct MemoFilePlan {
 // The path as Palm Desktop passes it, with backslashes.
 std::string WinPath(std::string path);
 
-// Writes the file through the data core; false when it cannot.
+// Writes the file; false when it cannot.
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan);
 
 // One record as the data core reads it back: "text|category|flags|id",
@@ -51,6 +51,10 @@ protected:
 // dialog with Cancel, recording their texts and titles.
 uitest::Step Watch(std::vector<std::string>* seen);
 
+// Selects the entry of the dialog's category box with this item data and
+// announces it, sent or posted (when a modal dialog is to open from it).
+void ChooseCategory(HWND hDlg, int data, bool post = false);
+
 class ViewHarness {
 public:
     ViewHarness();
@@ -68,11 +72,10 @@ public:
     std::vector<std::string> Items(int column = 0) const;
     // Selects exactly the items at these positions.
     void Select(const std::vector<int>& positions);
-    // Selects the category box entry with this item data and announces it.
-    void ChooseCategory(int data);
-    std::string Preview() const;
-    bool EditEnabled() const;
-    int ListStyle() const;
+    void ChooseCategory(int data) { viewtest::ChooseCategory(view->m_hWnd, data); }
+    std::string Preview() const { return uitest::ItemText(view->m_hWnd, IDC_MEMO); }
+    bool EditEnabled() const { return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE; }
+    int ListStyle() const { return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK); }
     // The command's state as "handled/enabled".
     std::string State(UINT nID);
 
