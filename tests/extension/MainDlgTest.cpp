@@ -521,31 +521,26 @@ TEST_F(EditorTest, AnEmptyMemoIsRefusedWithAMessageAndTheEditorStaysOpen)
 
 TEST_F(EditorTest, PlacementIsRestoredButNeverBelowTheTemplateSize)
 {
-    RECT first = {}, second = {};
+    CRect first, second, memo;
     MINMAXINFO limits = {};
-    SIZE templateSize = {};
+    CPoint made;   // the template's size
     Run(ID_NEW_MEMO, [&](HWND d) {
-        RECT r;
-        ::GetWindowRect(d, &r);
-        templateSize = {r.right - r.left, r.bottom - r.top};
-        ::SetWindowPos(d, nullptr, 50, 60, templateSize.cx + 120, templateSize.cy + 80, SWP_NOZORDER);
+        ::GetWindowRect(d, &first);
+        made = CPoint(first.Width(), first.Height());
+        ::SetWindowPos(d, nullptr, 50, 60, made.x + 120, made.y + 80, SWP_NOZORDER);
         ::GetWindowRect(d, &first);
         Click(d, IDCANCEL);
     });
     EXPECT_EQ(h.app.GetProfileInt("", "EditRecordDlgLeft", -1), static_cast<UINT>(first.left));
-    EXPECT_EQ(h.app.GetProfileInt("", "EditRecordDlgBottom", -1), static_cast<UINT>(first.bottom));
     Run(ID_NEW_MEMO, [&](HWND d) {
         ::GetWindowRect(d, &second);
         ::SendMessageA(d, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        // The memo grows with the dialog.
-        RECT memo;
         ::GetWindowRect(::GetDlgItem(d, IDC_MEMO), &memo);
-        EXPECT_GT(memo.right - memo.left, 101);
         Click(d, IDCANCEL);
     });
-    EXPECT_TRUE(::EqualRect(&first, &second));
-    EXPECT_EQ(limits.ptMinTrackSize.x, templateSize.cx);
-    EXPECT_EQ(limits.ptMinTrackSize.y, templateSize.cy);
+    EXPECT_EQ(first, second);
+    EXPECT_GT(memo.Width(), 101);   // the memo grows with the dialog
+    EXPECT_EQ(CPoint(limits.ptMinTrackSize.x, limits.ptMinTrackSize.y), made);
 }
 
 // Its edit commands, and Ctrl+A through its accelerators, act on the memo text.

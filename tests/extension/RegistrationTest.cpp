@@ -252,21 +252,6 @@ TEST_F(AddOnRegistration, AFailingHostCallEndsTheEntryWhereItStands)
 
 // ------------------------------------------------- class objects and count
 
-// Loaded into a program without an application object, the module's own
-// serves the process, with the module's settings key.
-TEST(ApplicationObject, TheModulesSettingsKeyIsSetWhenItLoads)
-{
-    ASSERT_NE(nullptr, Ocx().handle);
-    CWinApp* app = AfxGetApp();
-    ASSERT_NE(nullptr, app);
-    EXPECT_STREQ("Norvane", app->m_pszRegistryKey);
-    EXPECT_STREQ("TessalyExt", app->m_pszProfileName);
-    EXPECT_EQ(Ocx().handle, AfxGetResourceHandle());   // its resources before the program's
-    EXPECT_TRUE(app->WriteProfileString("", "ProbeValue", "x"));
-    EXPECT_EQ("x", GetString(HKEY_CURRENT_USER, kSettings, "ProbeValue"));
-    app->WriteProfileString("", "ProbeValue", nullptr);
-}
-
 TEST(ClassObjects, EachClassHasOneAndTheCountFollowsEveryObjectAndLock)
 {
     ::CoInitialize(nullptr);
