@@ -139,10 +139,6 @@ protected:
         EXPECT_EQ(refs, Refs());
         Host::TearDown();
     }
-    HRESULT Fire(DISPID id, const std::function<void(EventArgs&)>& build)
-    {
-        return container->Fire(EventSet::Service, id, build);
-    }
     RecordingView view;
     SinkObject* sink = nullptr;
     std::vector<ULONG> refs;
@@ -214,7 +210,7 @@ TEST_F(Sink, EventsReachTheViewWithTheirArguments)
     MSG msg = {reinterpret_cast<HWND>(0x1234), WM_SYSKEYDOWN, 'L', 0x20000000, 5, {6, 7}};
     EXPECT_TRUE(container->FirePreTranslate(msg));
     for (LONG matchCase : {1, 2})   // only 1 means yes
-        Fire(evFindStart, [&](EventArgs& a) {
+        container->Fire(EventSet::Service, evFindStart, [&](EventArgs& a) {
             a.In(std::string("Abc"));
             a.In(matchCase);
             a.In(LONG(matchCase == 1 ? 0 : 1));
@@ -251,7 +247,7 @@ TEST_F(Sink, EventsReachTheViewWithTheirArguments)
         {evFindNext, nullptr},
     };
     for (const auto& w : wrong)
-        EXPECT_EQ(DISP_E_TYPEMISMATCH, Fire(w.id, w.build)) << w.id;
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, container->Fire(EventSet::Service, w.id, w.build)) << w.id;
     EXPECT_TRUE(view.calls.empty());
 }
 

@@ -361,31 +361,6 @@ TEST_F(ViewTest, KeysMoveThePreviewAndSwitchTheViews)
     EXPECT_EQ(h.ListStyle(), LVS_ICON);
 }
 
-TEST_F(ViewTest, TheSplitterPlaceIsKeptAcrossDeactivation)
-{
-    Open();
-    auto listWidth = [&]() {
-        CRect r;
-        ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_LIST), &r);
-        return r.Width();
-    };
-    const long before = listWidth();
-    CRect preview;
-    ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_MEMO), &preview);
-    h.view->ScreenToClient(&preview);
-    ::SendMessageA(h.view->m_hWnd, WM_USER + 0x44, 0, preview.left - 120);   // drag the splitter left
-    const long dragged = listWidth();
-    EXPECT_EQ(dragged, before - 120);
-    h.view->Activate(FALSE);
-    h.DestroyView();
-    h.CreateView();
-    Open();
-    EXPECT_EQ(listWidth(), before);
-    h.view->Activate(TRUE);
-    h.Pump();
-    EXPECT_EQ(listWidth(), dragged);
-}
-
 // ---------------------------------------------------------- the memo editor
 // New and existing memos, OK, Cancel and the empty-text message, its category
 // box, its placement and minimum size, its edit commands and the HotSync

@@ -79,13 +79,9 @@ Step Watch(std::vector<std::string>* seen)
 {
     return [seen](HWND top) {
         if (top) {
-            if (IsMessageBox(top)) {
-                seen->push_back("box:" + BoxText(top));
-                Click(top, IDOK);
-            } else {
-                seen->push_back("dialog:" + WindowText(top));
-                Click(top, IDCANCEL);
-            }
+            const bool box = IsMessageBox(top);
+            seen->push_back(box ? "box:" + BoxText(top) : "dialog:" + WindowText(top));
+            Click(top, box ? IDOK : IDCANCEL);
         }
         return false;
     };

@@ -14,11 +14,7 @@
 namespace viewtest {
 
 // Text is UTF-8 here and Shift-JIS in the file.
-struct Memo {
-    std::string text;
-    int category = 0;
-    bool deleted = false;
-};
+struct Memo { std::string text; int category = 0; bool deleted = false; };
 
 struct MemoFilePlan {
     std::string password;                  // empty: none
