@@ -368,16 +368,6 @@ TEST_F(ViewTest, KeysMoveThePreviewAndSwitchTheViews)
 
 namespace {
 
-std::string ComboText(HWND hDlg)
-{
-    HWND h = ::GetDlgItem(hDlg, IDC_CATEGORY);
-    const int sel = static_cast<int>(::SendMessageA(h, CB_GETCURSEL, 0, 0));
-    char text[64] = {};
-    if (sel >= 0)
-        ::SendMessageA(h, CB_GETLBTEXT, sel, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 std::string Selection(HWND hEdit)
 {
     DWORD start = 0, end = 0;
@@ -433,7 +423,7 @@ TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
         std::string startsAt;
         int sync = -1;
         Run(c.command, [&](HWND d) {
-            startsAt = ComboText(d);
+            startsAt = ItemText(d, IDC_CATEGORY);
             sync = CComn::SyncOK();
             if (c.chooseCategory != -3)
                 ChooseCategory(d, c.chooseCategory, true);
@@ -544,7 +534,7 @@ TEST_F(EditorTest, TheCategoryEditorOpensFromTheBox)
     Run(ID_NEW_MEMO, [](HWND d) { ChooseCategory(d, -2, true); },
         {On(kCategoriesTitle, [&](HWND c) { Click(c, IDOK); }),
          On(kEditTitle, [&](HWND d) {
-             after = ComboText(d);
+             after = ItemText(d, IDC_CATEGORY);
              SetItemText(d, IDC_MEMO, "x");
              Click(d, IDOK);
          })});

@@ -174,13 +174,6 @@ void ViewHarness::Select(const std::vector<int>& positions)
         ListView_SetItemState(h, p, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-std::string ViewHarness::State(UINT nID)
-{
-    int handled, enabled, checked, reserved;
-    view->GetCommandState(nID, handled, enabled, checked, reserved);
-    return std::to_string(handled) + "/" + std::to_string(enabled);
-}
-
 std::string ViewHarness::ClipboardText() const
 {
     std::string text = "<none>";

@@ -73,7 +73,12 @@ public:
     bool EditEnabled() const { return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE; }
     int ListStyle() const { return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK); }
     // The command's state as "handled/enabled".
-    std::string State(UINT nID);
+    std::string State(UINT nID)
+    {
+        int handled, enabled, checked, reserved;
+        view->GetCommandState(nID, handled, enabled, checked, reserved);
+        return std::to_string(handled) + "/" + std::to_string(enabled);
+    }
 
     std::string ClipboardText() const;
     void SetClipboardText(const std::string& ansi) const;
