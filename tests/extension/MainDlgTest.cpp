@@ -181,25 +181,37 @@ TEST_F(ViewTest, StatusMessageCarriesThePositionAndTheCount)
 TEST_F(ViewTest, FindMatchesCaseAsAskedAndSkipsDeletedMemos)
 {
     Open();
-    struct Case {
+    // What the search finds from where it stands, as "index:first|second".
+    auto rest = [&]() {
+        Strings found;
+        CString first, second;
+        for (int index = -1; h.view->FindNext(first, second, index);)
+            found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
+        return found;
+    };
+    const struct {
         const char* text;
         BOOL matchCase;
-        Strings found;   // "index:first|second"
+        Strings found;
     } cases[] = {
         {"BANK", FALSE, {"3:Bravo bank|"}},
         {"BANK", TRUE, {}},
         {"a", TRUE, {"0:Charlie|third line", "1:Alpha|second of alpha", "3:Bravo bank|"}},
         {"ALPHA", FALSE, {"1:Alpha|second of alpha"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         h.view->FindStart(c.text, c.matchCase, FALSE);
-        Strings found;
-        CString first, second;
-        int index = -1;
-        while (h.view->FindNext(first, second, index))
-            found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
-        EXPECT_EQ(found, c.found) << c.text << " " << c.matchCase;
+        EXPECT_EQ(rest(), c.found) << c.text << " " << c.matchCase;
     }
+    // A memo cut while the search runs is not found, not even the one the
+    // search already stands on.
+    h.view->FindStart("a", TRUE, FALSE);
+    CString first, second;
+    int index = -1;
+    ASSERT_TRUE(h.view->FindNext(first, second, index));   // Charlie; Alpha is next
+    h.Select({0});
+    h.view->RunCommand(ID_EDIT_CUT_CMD);
+    EXPECT_EQ(rest(), (Strings{"3:Bravo bank|"}));
     h.view->FindGoTo(2, TRUE);   // deleted: nothing happens
     h.view->FindGoTo(0, TRUE);
     EXPECT_EQ(h.view->GetCurrentRecord(), 0);

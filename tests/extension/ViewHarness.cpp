@@ -106,25 +106,6 @@ ViewHarness::ViewHarness()
     host.Create(nullptr, "Memo view", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CRect(20, 20, 820, 560), nullptr, 0);
     app.m_pMainWnd = &host;
     host.ShowWindow(SW_SHOW);
-    CreateView();
-}
-
-ViewHarness::~ViewHarness()
-{
-    DestroyView();
-    app.m_pMainWnd = nullptr;
-    host.DestroyWindow();
-    Pump();
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
-    // The prefix is shared with other suites that expect no settings.
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
-}
-
-void ViewHarness::CreateView()
-{
     view = new CMainDlg;
     view->Create(&host);
     CRect rc;
@@ -134,11 +115,19 @@ void ViewHarness::CreateView()
     Pump();
 }
 
-void ViewHarness::DestroyView()
+ViewHarness::~ViewHarness()
 {
     delete view;
     view = nullptr;
+    app.m_pMainWnd = nullptr;
+    host.DestroyWindow();
     Pump();
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    // The prefix is shared with other suites that expect no settings.
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
 }
 
 void ViewHarness::Pump()
@@ -176,15 +165,13 @@ void ViewHarness::Select(const std::vector<int>& positions)
 
 std::string ViewHarness::ClipboardText() const
 {
-    std::string text = "<none>";
     if (!::OpenClipboard(nullptr))
         return "<closed>";
-    if (HGLOBAL h = ::GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
+    HGLOBAL h = ::GetClipboardData(CF_TEXT);
+    const char* p = h ? static_cast<const char*>(::GlobalLock(h)) : nullptr;
+    const std::string text = p ? p : "<none>";
+    if (p)
+        ::GlobalUnlock(h);
     ::CloseClipboard();
     return text;
 }

@@ -60,9 +60,6 @@ public:
 
     // Handles every message waiting, through the view's pre-translation.
     void Pump();
-    // Creates the view (again, after DestroyView).
-    void CreateView();
-    void DestroyView();
 
     // List items in list order: first line, "*" prefixed when selected.
     std::vector<std::string> Items(int column = 0) const;
