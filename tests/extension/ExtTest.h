@@ -8,8 +8,6 @@
 #include "UiDriver.h"
 #include "afx/afxctl.h"
 
-#include <string>
-
 namespace ext {
 
 // The control module loaded with its exports bound.

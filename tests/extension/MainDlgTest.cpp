@@ -268,14 +268,11 @@ TEST_F(ViewTest, CopyDeleteAndUndoAndACutThatIsNeverUndone)
         Script t({AnswerBox(nullptr, nullptr, IDOK), Watch(&seen)});
         h.view->RunCommand(ID_DELETE_MEMO);
         EXPECT_EQ(t.StepsDone(), 1u);
-    }
-    EXPECT_EQ(h.Items(), (Strings{"Bravo bank", "Echo"}));
-    // The previewed memo went: nothing is offered for editing any more.
-    EXPECT_EQ(h.Preview(), "");
-    EXPECT_FALSE(h.EditEnabled());
-    EXPECT_EQ(h.State(ID_EDIT_MEMO), "1/0");
-    {
-        Script s({Watch(&seen)});
+        EXPECT_EQ(h.Items(), (Strings{"Bravo bank", "Echo"}));
+        // The previewed memo went: nothing is offered for editing any more.
+        EXPECT_EQ(h.Preview(), "");
+        EXPECT_FALSE(h.EditEnabled());
+        EXPECT_EQ(h.State(ID_EDIT_MEMO), "1/0");
         h.view->RunCommand(ID_EDIT_MEMO);
         h.view->RunCommand(IDC_EDIT);
     }
@@ -448,8 +445,7 @@ TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
         h.view->SaveDataFile();
         Strings records = ReadBack(m_path, "");
         const size_t at = c.command == ID_NEW_MEMO ? 2 : static_cast<size_t>(c.current);
-        ASSERT_GT(records.size(), at);
-        EXPECT_EQ(records[at], c.record);
+        EXPECT_EQ(records.size() > at ? records[at] : "<none>", c.record);
         EXPECT_EQ(records.size(), c.command == ID_NEW_MEMO ? 3u : 2u);
     }
 }

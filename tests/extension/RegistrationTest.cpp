@@ -86,8 +86,6 @@ TEST(Registration, Regsvr32WritesTheTablesAndRemovesThem)
         {sink + "\\InprocServer32", nullptr, path},
         {sink + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {sink + "\\TypeLib", nullptr, kLib},
-        {std::string("AppID\\") + kAppID, nullptr, "TessalyExt"},
-        {"AppID\\TessalyExt.DLL", "AppID", kAppID},
         {std::string("TypeLib\\") + kLib + "\\1.0", nullptr, ""},
     };
     ASSERT_EQ(0u, desktoptest::Run("regsvr32.exe /s \"" + path + "\""));

@@ -1,7 +1,6 @@
 #include "ViewHarness.h"
 
 #include "TessalyTable.h"
-#include "ViewRes.h"
 #include "shared/data/DataFileBuilder.h"
 
 #include <shlwapi.h>
@@ -16,13 +15,8 @@ using namespace uitest;
 
 namespace viewtest {
 
+// The settings key of the harness's application object.
 const char kProfileKey[] = "NorvaneViewTest";
-
-std::string WinPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan)
 {

@@ -7,6 +7,7 @@
 #include "UiDriver.h"
 #include "ViewRes.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,7 @@ struct MemoFilePlan {
 };
 
 // The path as Palm Desktop passes it, with backslashes.
-std::string WinPath(std::string path);
+inline std::string WinPath(std::string path) { return std::replace(path.begin(), path.end(), '/', '\\'), path; }
 
 // Writes the file; false when it cannot.
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan);
@@ -84,8 +85,5 @@ public:
     HostWindow host;
     CMainDlg* view = nullptr;
 };
-
-// The profile key the harness's application object uses.
-extern const char kProfileKey[];
 
 } // namespace viewtest
