@@ -364,8 +364,7 @@ TEST_F(ViewTest, KeysMoveThePreviewAndSwitchTheViews)
 
 // ---------------------------------------------------------- the memo editor
 // New and existing memos, OK, Cancel and the empty-text message, its category
-// box, its placement and minimum size, its edit commands and the HotSync
-// refusal while it is open.
+// box, its edit commands and the HotSync refusal while it is open.
 
 namespace {
 
@@ -398,7 +397,6 @@ protected:
 };
 
 } // namespace
-
 
 TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
 {
