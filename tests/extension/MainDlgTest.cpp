@@ -1,7 +1,7 @@
-// The memo view hosted as the control hosts it, driven under Wine through
-// its real windows: the password rules, saving, the status message, Find,
-// the clipboard, Delete and Undo, category moves, views, and what the saved
-// file holds afterwards.
+// The memo view hosted as the control hosts it, and its memo editor, driven
+// under Wine through their real windows: the password rules, saving, the
+// status message, Find, the clipboard, Delete and Undo, category moves,
+// views, and what the saved file holds afterwards.
 #include "Comn.h"
 #include "ViewHarness.h"
 #include "ViewRes.h"
@@ -11,22 +11,23 @@
 
 using namespace viewtest;
 using namespace uitest;
+using NorvaneCommon::CComn;
 using Strings = std::vector<std::string>;
 
 namespace {
 
-const std::string kPasswordTitle = Ansi(u8"パスワード入力");
 const std::string kEditTitle = Ansi(u8"メモの編集");
 const std::string kCategoriesTitle = Ansi(u8"カテゴリの編集");
-const int kPasswordEdit = 6007;
 
-Step Password(const char* typed, std::string* shownUser = nullptr, int button = IDOK)
+// Types into the password prompt and presses the button ("" cancels),
+// adding the user name it shows to `shown`.
+Step Password(const char* typed, std::string* shown = nullptr)
 {
-    return On(kPasswordTitle, [=](HWND h) {
-        if (shownUser)
-            *shownUser = ItemText(h, 6006);
-        SetItemText(h, kPasswordEdit, typed);
-        Click(h, button);
+    return On(Ansi(u8"パスワード入力"), [=](HWND h) {
+        if (shown)
+            *shown += ItemText(h, 6006) + ";";
+        SetItemText(h, 6007, typed);
+        Click(h, *typed ? IDOK : IDCANCEL);
     });
 }
 
@@ -89,9 +90,9 @@ TEST_F(ViewTest, PasswordIsAskedOnlyWhenTheStoredOneDoesNotOpenTheFile)
     };
     for (const Case& c : cases) {
         std::vector<Step> steps;
-        std::vector<std::string> users(c.typed.size());
-        for (size_t i = 0; i < c.typed.size(); ++i)
-            steps.push_back(*c.typed[i] ? Password(c.typed[i], &users[i]) : Password("x", &users[i], IDCANCEL));
+        std::string shown, expected;
+        for (const char* typed : c.typed)
+            steps.push_back(Password(typed, &shown)), expected += std::string(c.user) + ";";
         std::vector<std::string> extra;
         steps.push_back(Watch(&extra));
         Script s(steps);
@@ -100,8 +101,7 @@ TEST_F(ViewTest, PasswordIsAskedOnlyWhenTheStoredOneDoesNotOpenTheFile)
         SCOPED_TRACE(std::string(c.user) + " " + c.file);
         EXPECT_EQ(s.StepsDone(), c.typed.size());
         EXPECT_TRUE(extra.empty());
-        for (const std::string& u : users)
-            EXPECT_EQ(u, c.user);
+        EXPECT_EQ(shown, expected);
         EXPECT_EQ(h.view->IsFileOpen() != FALSE, c.open);
         EXPECT_EQ(::IsWindowEnabled(h.view->m_hWnd) != FALSE, c.open);
         EXPECT_EQ(h.Items().size(), c.open ? 4u : 0u);
@@ -130,41 +130,35 @@ TEST_F(ViewTest, SaveWritesTheDataFileAfterAChangeAndTellsOfAFailureOnce)
 {
     Open();
     const std::string prefs = m_dir.File("UiPrefs.DAT");
-    const std::vector<std::uint8_t> marker = {'x'};
-    auto dataWritten = [&]() {
-        bool written = testsupport::ReadBytes(m_path) != marker;
-        testsupport::WriteBytes(m_path, marker);
-        return written;
+    // Whether the data file was written since the last look.
+    auto written = [&]() {
+        const bool yes = testsupport::ReadBytes(m_path) != std::vector<std::uint8_t>{'x'};
+        testsupport::WriteBytes(m_path, {'x'});
+        return yes;
     };
     testsupport::RemoveFile(prefs);
-    testsupport::WriteBytes(m_path, marker);
+    written();
     h.view->SaveDataFile();
     EXPECT_TRUE(testsupport::FileExists(prefs));
-    EXPECT_FALSE(dataWritten());
+    EXPECT_FALSE(written());   // nothing changed yet
 
+    // A HotSync operation that holds the file makes a save fail: the file
+    // stays as it is, the changes stay, and the user hears of it once per run
+    // of failures.
     h.SetClipboardText("new memo");
     h.view->RunCommand(ID_EDIT_PASTE_CMD);
-    for (int i = 0; i < 2; ++i) {
-        h.view->SaveDataFile();
-        EXPECT_TRUE(dataWritten()) << "request " << i;
-    }
-
-    // A HotSync operation holds the file: the save fails, the file stays as
-    // it is, and the user hears of it once per run of failures.
     std::vector<std::string> boxes;
     Script s({Watch(&boxes)});
-    auto saveLocked = [&]() {
-        HANDLE hLock = ::CreateFileA(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string outcome;
+    for (bool locked : {false, false, true, true, false, true}) {
+        HANDLE hLock = locked ? ::CreateFileA(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
         h.view->SaveDataFile();
-        ::CloseHandle(hLock);
-    };
-    saveLocked();
-    saveLocked();
-    EXPECT_FALSE(dataWritten());
+        if (hLock)
+            ::CloseHandle(hLock);
+        outcome += written() ? "w" : "-";
+    }
+    EXPECT_EQ(outcome, "ww--w-");
     EXPECT_TRUE(h.view->IsModified());
-    h.view->SaveDataFile();
-    EXPECT_TRUE(dataWritten());
-    saveLocked();
     const std::string text = "box:" + Ansi(u8"メモのデータファイルを保存できませんでした。ディスクの空き容量が不足しているか、HotSync 操作などでファイルが使用中です。変更は失われていません。次の保存で再試行します。");
     EXPECT_EQ(boxes, (Strings{text, text}));
 }
@@ -187,54 +181,41 @@ TEST_F(ViewTest, StatusMessageCarriesThePositionAndTheCount)
 TEST_F(ViewTest, FindMatchesCaseAsAskedAndSkipsDeletedMemos)
 {
     Open();
-    struct Case {
+    // What the search finds from where it stands, as "index:first|second".
+    auto rest = [&]() {
+        Strings found;
+        CString first, second;
+        for (int index = -1; h.view->FindNext(first, second, index);)
+            found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
+        return found;
+    };
+    const struct {
         const char* text;
         BOOL matchCase;
-        Strings found;   // "index:first|second"
+        Strings found;
     } cases[] = {
         {"BANK", FALSE, {"3:Bravo bank|"}},
         {"BANK", TRUE, {}},
         {"a", TRUE, {"0:Charlie|third line", "1:Alpha|second of alpha", "3:Bravo bank|"}},
         {"ALPHA", FALSE, {"1:Alpha|second of alpha"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         h.view->FindStart(c.text, c.matchCase, FALSE);
-        Strings found;
-        CString first, second;
-        int index = -1;
-        while (h.view->FindNext(first, second, index))
-            found.push_back(std::to_string(index) + ":" + first.GetString() + "|" + second.GetString());
-        EXPECT_EQ(found, c.found) << c.text << " " << c.matchCase;
+        EXPECT_EQ(rest(), c.found) << c.text << " " << c.matchCase;
     }
-    // A memo cut while the search runs is not found any more, not even the
-    // one the search already stands on.
+    // A memo cut while the search runs is not found, not even the one the
+    // search already stands on.
     h.view->FindStart("a", TRUE, FALSE);
-    Strings found;
     CString first, second;
     int index = -1;
-    ASSERT_TRUE(h.view->FindNext(first, second, index));
-    found.push_back(std::to_string(index));
-    h.Select({0});   // Alpha, where the search stands now
+    ASSERT_TRUE(h.view->FindNext(first, second, index));   // Charlie; Alpha is next
+    h.Select({0});
     h.view->RunCommand(ID_EDIT_CUT_CMD);
-    while (h.view->FindNext(first, second, index))
-        found.push_back(std::to_string(index));
-    EXPECT_EQ(found, (Strings{"0", "3"}));
-
+    EXPECT_EQ(rest(), (Strings{"3:Bravo bank|"}));
     h.view->FindGoTo(2, TRUE);   // deleted: nothing happens
     h.view->FindGoTo(0, TRUE);
     EXPECT_EQ(h.view->GetCurrentRecord(), 0);
     EXPECT_EQ(h.Preview(), "Charlie\r\nthird line");
-}
-
-TEST_F(ViewTest, CopyJoinsTheSelectedMemosWithFormFeeds)
-{
-    Open();
-    h.Select({0, 1, 3});
-    h.view->RunCommand(ID_EDIT_COPY_CMD);
-    EXPECT_EQ(h.ClipboardText(), "Alpha\r\nsecond of alpha\r\nmore\fBravo bank\fEcho");
-    h.Select({});
-    h.view->RunCommand(ID_EDIT_COPY_CMD);
-    EXPECT_EQ(h.ClipboardText(), "");
 }
 
 TEST_F(ViewTest, PasteMakesMemosOfAtMost32767BytesInTheShownCategory)
@@ -267,9 +248,12 @@ TEST_F(ViewTest, PasteMakesMemosOfAtMost32767BytesInTheShownCategory)
     }
 }
 
-TEST_F(ViewTest, DeleteAsksOnceAndUndoRestoresExactlyThoseMemosButNotACut)
+TEST_F(ViewTest, CopyDeleteAndUndoAndACutThatIsNeverUndone)
 {
     Open();
+    h.Select({0, 1, 3});   // copying joins the memos with form feeds
+    h.view->RunCommand(ID_EDIT_COPY_CMD);
+    EXPECT_EQ(h.ClipboardText(), "Alpha\r\nsecond of alpha\r\nmore\fBravo bank\fEcho");
     h.view->RefillList(1);   // "Alpha" previewed
     EXPECT_EQ(h.Preview(), "Alpha\r\nsecond of alpha\r\nmore");
     h.Select({0, 2});        // Alpha, Charlie
@@ -284,14 +268,11 @@ TEST_F(ViewTest, DeleteAsksOnceAndUndoRestoresExactlyThoseMemosButNotACut)
         Script t({AnswerBox(nullptr, nullptr, IDOK), Watch(&seen)});
         h.view->RunCommand(ID_DELETE_MEMO);
         EXPECT_EQ(t.StepsDone(), 1u);
-    }
-    EXPECT_EQ(h.Items(), (Strings{"Bravo bank", "Echo"}));
-    // The previewed memo went: nothing is offered for editing any more.
-    EXPECT_EQ(h.Preview(), "");
-    EXPECT_FALSE(h.EditEnabled());
-    EXPECT_EQ(h.State(ID_EDIT_MEMO), "1/0");
-    {
-        Script s({Watch(&seen)});
+        EXPECT_EQ(h.Items(), (Strings{"Bravo bank", "Echo"}));
+        // The previewed memo went: nothing is offered for editing any more.
+        EXPECT_EQ(h.Preview(), "");
+        EXPECT_FALSE(h.EditEnabled());
+        EXPECT_EQ(h.State(ID_EDIT_MEMO), "1/0");
         h.view->RunCommand(ID_EDIT_MEMO);
         h.view->RunCommand(IDC_EDIT);
     }
@@ -328,44 +309,12 @@ TEST_F(ViewTest, MovingAMemoLeavesAFilteredListOrRenamesItsCell)
     EXPECT_EQ(ReadBack(m_path, "pw")[4], "Echo|2|u|1005");
 }
 
-TEST_F(ViewTest, ContextMenusOfferTheCategoriesAndFollowTheCommandStates)
+// With the focus in the preview only copying and selecting its text count.
+TEST_F(ViewTest, WithTheFocusInThePreviewOnlyItsTextIsCopied)
 {
     Open();
-    h.Select({});
-    HWND hList = ::GetDlgItem(h.view->m_hWnd, IDC_LIST);
-    auto describe = [&](int item) {
-        POINT pt = {5, 5};
-        if (item >= 0) {
-            RECT r;
-            ListView_GetItemRect(hList, item, &r, LVIR_LABEL);
-            pt = {r.left + 2, r.top + 2};
-        } else {
-            RECT r;
-            ::GetClientRect(hList, &r);
-            pt = {r.right - 5, r.bottom - 5};
-        }
-        ::ClientToScreen(hList, &pt);
-        CMenu menu;
-        HMENU hPopup = h.view->BuildContextMenu(menu, CPoint(pt.x, pt.y));
-        std::string out;
-        for (int i = 0; hPopup && i < ::GetMenuItemCount(hPopup); ++i) {
-            const UINT id = ::GetMenuItemID(hPopup, i);
-            if (id == 0)
-                continue;
-            const UINT state = ::GetMenuState(hPopup, i, MF_BYPOSITION);
-            out += (id == static_cast<UINT>(-1) ? std::string("sub") : std::to_string(id)) + ((state & MF_GRAYED) ? "-" : "+") + " ";
-            if (HMENU hSub = ::GetSubMenu(hPopup, i))
-                for (int j = 0; j < ::GetMenuItemCount(hSub); ++j)
-                    out += std::to_string(::GetMenuItemID(hSub, j)) + " ";
-        }
-        return out;
-    };
     h.SetClipboardText("x");
     h.view->RefillList(3);   // Bravo bank selected and previewed
-    EXPECT_EQ(describe(1), "57635+ 57634+ 57637+ 14+ 57642+ 15+ 16+ sub+ 21 22 20 ");
-    EXPECT_EQ(describe(-1), "57642+ 15+ 57637+ ");
-
-    // With the focus in the preview only copying and selecting its text count.
     HWND hPreview = ::GetDlgItem(h.view->m_hWnd, IDC_MEMO);
     ::SetFocus(hPreview);
     ::SendMessageA(hPreview, EM_SETSEL, 0, 0);
@@ -380,14 +329,11 @@ TEST_F(ViewTest, HidingAColumnFromTheHeaderMenuKeepsEveryCellInItsColumn)
 {
     Open();
     HWND hHeader = ListView_GetHeader(::GetDlgItem(h.view->m_hWnd, IDC_LIST));
-    RECT r;
+    CRect r;
     Header_GetItemRect(hHeader, 1, &r);   // "カテゴリ"
-    POINT pt = {r.left + 5, r.top + 5};
-    ::ClientToScreen(hHeader, &pt);
-    {
-        Script s({[](HWND) { return ::EndMenu() != FALSE; }});
-        ::SendMessageA(h.view->m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hHeader), MAKELPARAM(pt.x, pt.y));
-    }
+    ::MapWindowPoints(hHeader, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    Script s({[](HWND) { return ::EndMenu() != FALSE; }});
+    ::SendMessageA(h.view->m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hHeader), MAKELPARAM(r.left + 5, r.top + 5));
     h.view->RunCommand(ID_HIDE_COLUMN);
     EXPECT_EQ(Header_GetItemCount(hHeader), 2);
     EXPECT_EQ(h.Items(1), (Strings{"second of alpha", "", "third line", ""}));
@@ -396,102 +342,176 @@ TEST_F(ViewTest, HidingAColumnFromTheHeaderMenuKeepsEveryCellInItsColumn)
     EXPECT_EQ(h.Items(1).back(), "its second line");
 }
 
-TEST_F(ViewTest, ArrowKeysPreviewTheNeighbourOfTheSelection)
+// Arrow keys preview the neighbour of the selection; Alt keys switch the
+// views.
+TEST_F(ViewTest, KeysMoveThePreviewAndSwitchTheViews)
 {
     Open();
     h.view->RefillList(3);   // Bravo bank, second of four
-    HWND hList = ::GetDlgItem(h.view->m_hWnd, IDC_LIST);
     const struct { WPARAM key; int previewed; } keys[] = {{VK_DOWN, 0}, {VK_DOWN, 4}, {VK_UP, 0}, {VK_UP, 3}, {VK_HOME, 3}};
     for (const auto& k : keys) {
-        ::SendMessageA(hList, WM_KEYDOWN, k.key, 0);
+        ::SendDlgItemMessageA(h.view->m_hWnd, IDC_LIST, WM_KEYDOWN, k.key, 0);
         EXPECT_EQ(h.view->GetCurrentRecord(), k.previewed) << k.key;
     }
-}
-
-TEST_F(ViewTest, ViewsSwitchWithAltKeysAndTheTabIsRestored)
-{
-    Open();
-    struct { WPARAM key; int style; } steps[] = {{'R', LVS_ICON}, {'C', LVS_SMALLICON}, {'L', LVS_REPORT}, {'R', LVS_ICON}};
-    for (const auto& s : steps) {
-        MSG m = {h.view->m_hWnd, WM_SYSKEYDOWN, s.key, 0, 0, {0, 0}};
+    const struct { WPARAM key; int style; } views[] = {{'R', LVS_ICON}, {'C', LVS_SMALLICON}, {'L', LVS_REPORT}, {'R', LVS_ICON}};
+    for (const auto& v : views) {
+        MSG m = {h.view->m_hWnd, WM_SYSKEYDOWN, v.key, 0, 0, {0, 0}};
         EXPECT_TRUE(h.view->PreTranslateMessage(&m));
         h.Pump();
-        EXPECT_EQ(h.ListStyle(), s.style) << static_cast<char>(s.key);
+        EXPECT_EQ(h.ListStyle(), v.style) << static_cast<char>(v.key);
     }
-    h.DestroyView();
-    EXPECT_EQ(h.app.GetProfileInt("", "Tab", -1), 1u);
-    h.CreateView();
-    EXPECT_EQ(h.ListStyle(), LVS_ICON);
 }
 
-TEST_F(ViewTest, TheSplitterPlaceIsKeptAcrossDeactivation)
+// ---------------------------------------------------------- the memo editor
+// New and existing memos, OK, Cancel and the empty-text message, its category
+// box, its edit commands and the HotSync refusal while it is open.
+
+namespace {
+
+std::string Selection(HWND hEdit)
 {
-    Open();
-    auto listWidth = [&]() {
-        RECT r;
-        ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_LIST), &r);
-        return r.right - r.left;
+    DWORD start = 0, end = 0;
+    ::SendMessageA(hEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return std::to_string(start) + "-" + std::to_string(end);
+}
+
+class EditorTest : public ViewTest {
+protected:
+    // An unprotected file: Alpha in Bank, Bravo in Work.
+    void SetUp() override
+    {
+        ViewTest::SetUp();
+        ASSERT_TRUE(MakeMemoFile(m_path, {"", "", {"Bank", "Work"}, {{"Alpha", 1}, {"Bravo", 2}}}));
+        h.view->OpenDataFile("user", CString(m_path.c_str()));
+        ASSERT_TRUE(h.view->IsFileOpen());
+    }
+    // Runs the command with one scripted look at the editor.
+    void Run(UINT nID, std::function<void(HWND)> act, std::vector<Step> more = {})
+    {
+        more.insert(more.begin(), On(kEditTitle, act));
+        Script s(more);
+        h.view->RunCommand(nID);
+        EXPECT_TRUE(s.Finished());
+        h.Pump();
+    }
+};
+
+} // namespace
+
+TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
+{
+    struct Case {
+        int listCategory;
+        UINT command;
+        int current;           // record previewed before the command
+        const char* text;      // typed; null cancels
+        int chooseCategory;    // -3 keeps the box as it is
+        std::string startsAt;  // the category box when the editor opens
+        std::string record;    // the record afterwards, as ReadBack shows it
+    } cases[] = {
+        {-1, ID_NEW_MEMO, -1, "Charlie", -3, Ansi(u8"未分類"), "Charlie|0|u|0"},
+        {2, ID_NEW_MEMO, -1, "Delta", 1, "Work", "Delta|1|u|0"},
+        {-1, ID_NEW_MEMO, -1, nullptr, -3, Ansi(u8"未分類"), "|0|d|0"},
+        {-1, ID_EDIT_MEMO, 0, "Alpha 2", -3, "Bank", "Alpha 2|1|u|1001"},
+        {-1, IDC_EDIT, 1, nullptr, 0, "Work", "Bravo|2||1002"},
     };
-    const long before = listWidth();
-    RECT preview;
-    ::GetWindowRect(::GetDlgItem(h.view->m_hWnd, IDC_MEMO), &preview);
-    ::MapWindowPoints(nullptr, h.view->m_hWnd, reinterpret_cast<POINT*>(&preview), 2);
-    ::SendMessageA(h.view->m_hWnd, WM_USER + 0x44, 0, preview.left - 120);   // drag the splitter left
-    const long dragged = listWidth();
-    EXPECT_EQ(dragged, before - 120);
-    h.view->Activate(FALSE);
-    h.DestroyView();
-    h.CreateView();
-    Open();
-    EXPECT_EQ(listWidth(), before);
-    h.view->Activate(TRUE);
-    h.Pump();
-    EXPECT_EQ(listWidth(), dragged);
+    for (const Case& c : cases) {
+        SetUp();
+        h.ChooseCategory(c.listCategory);
+        h.view->RefillList(c.current);
+        std::string startsAt;
+        int sync = -1;
+        Run(c.command, [&](HWND d) {
+            startsAt = ItemText(d, IDC_CATEGORY);
+            sync = CComn::SyncOK();
+            if (c.chooseCategory != -3)
+                ChooseCategory(d, c.chooseCategory, true);
+            if (c.text) {
+                SetItemText(d, IDC_MEMO, c.text);
+                Click(d, IDOK);
+            } else {
+                Click(d, IDCANCEL);
+            }
+        });
+        SCOPED_TRACE(c.record);
+        EXPECT_EQ(startsAt, c.startsAt);
+        EXPECT_EQ(sync, 0);
+        EXPECT_NE(CComn::SyncOK(), 0);
+        EXPECT_TRUE(h.view->IsModified());
+        if (c.text && c.chooseCategory == -3)
+            EXPECT_EQ(h.Preview(), c.text);
+        h.view->SaveDataFile();
+        Strings records = ReadBack(m_path, "");
+        const size_t at = c.command == ID_NEW_MEMO ? 2 : static_cast<size_t>(c.current);
+        EXPECT_EQ(records.size() > at ? records[at] : "<none>", c.record);
+        EXPECT_EQ(records.size(), c.command == ID_NEW_MEMO ? 3u : 2u);
+    }
 }
 
-TEST_F(ViewTest, EveryChangeReachesTheSavedFileWithItsFlags)
+TEST_F(EditorTest, AnEmptyMemoIsRefusedWithAMessageAndTheEditorStaysOpen)
 {
-    Open();
-    h.ChooseCategory(2);
-    {
-        Script s({On(kEditTitle, [](HWND d) { SetItemText(d, IDC_MEMO, "Foxtrot new"); Click(d, IDOK); })});
-        h.view->RunCommand(ID_NEW_MEMO);
-        EXPECT_TRUE(s.Finished());
-    }
-    EXPECT_EQ(h.Items(), (Strings{"Charlie", "*Foxtrot new"}));
+    std::string text, caption;
+    bool stillOpen = false;
+    Run(ID_NEW_MEMO, [](HWND d) { Click(d, IDOK); },
+        {AnswerBox(&text, &caption), On(kEditTitle, [&](HWND d) {
+             stillOpen = true;
+             SetItemText(d, IDC_MEMO, "typed");
+             Click(d, IDOK);
+         })});
+    EXPECT_EQ(text, Ansi(u8"メモを入力してください。"));
+    EXPECT_EQ(caption, "MyTessaly");
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(h.Items(), (Strings{"Alpha", "Bravo", "*typed"}));
+}
+
+// Its edit commands, and Ctrl+A through its accelerators, act on the memo text.
+TEST_F(EditorTest, EditCommandsAndCtrlAActOnTheMemoText)
+{
     h.view->RefillList(0);
-    {
-        Script s({On(kEditTitle, [](HWND d) { SetItemText(d, IDC_MEMO, "Charlie\r\nchanged"); Click(d, IDOK); })});
-        h.view->RunCommand(IDC_EDIT);
-        EXPECT_TRUE(s.Finished());
-    }
-    h.ChooseCategory(-1);
-    h.Select({0});   // Alpha
-    {
-        Script s({AnswerBox(nullptr, nullptr, IDOK)});
-        h.view->RunCommand(ID_DELETE_MEMO);
-    }
-    h.Select({0});   // Bravo bank
-    h.view->RunCommand(ID_MOVE_CATEGORY_FIRST + 2);
-    h.SetClipboardText("Golf pasted");
-    h.view->RunCommand(ID_EDIT_PASTE_CMD);
-    EXPECT_TRUE(h.view->IsModified());
-    h.view->SaveDataFile();
-    EXPECT_EQ(ReadBack(m_path, "pw"),
-              (Strings{"Charlie\r\nchanged|2|u|1001", "Alpha\r\nsecond of alpha\r\nmore|1|d|1002", "Delta deleted BANK|1|d|1003",
-                       "Bravo bank|2|u|1004", "Echo|1||1005", "Foxtrot new|2|u|0", "Golf pasted|0|u|0"}));
+    std::string seen;   // "selection:text" after each command
+    Run(ID_EDIT_MEMO, [&](HWND d) {
+        HWND e = ::GetDlgItem(d, IDC_MEMO);
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(d, IDC_NEW)));
+        EXPECT_EQ(::SendMessageA(e, EM_GETLIMITTEXT, 0, 0), 32767);
+        for (UINT id : {ID_EDIT_SELECT_ALL_CMD, ID_EDIT_CUT_CMD, ID_EDIT_PASTE_CMD, ID_EDIT_PASTE_CMD}) {
+            ::SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, 1), 0);
+            seen += Selection(e) + ":" + WindowText(e) + " ";
+        }
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(seen, "0-5:Alpha 0-0: 5-5:Alpha 10-10:AlphaAlpha ");
+    EXPECT_EQ(h.Preview(), "AlphaAlpha");
+
+    h.view->RefillList(1);
+    Run(ID_EDIT_MEMO, [&](HWND d) {
+        ::SetForegroundWindow(d);
+        ::SetFocus(::GetDlgItem(d, IDC_MEMO));
+        ::SendDlgItemMessageA(d, IDC_MEMO, EM_SETSEL, 0, 0);
+        INPUT keys[4] = {};
+        for (int i = 0; i < 4; ++i)
+            keys[i].type = INPUT_KEYBOARD, keys[i].ki.wVk = i % 3 ? 'A' : VK_CONTROL, keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+        ::SendInput(4, keys, sizeof(INPUT));
+    }, {[&](HWND d) {
+        // Done once the keys have arrived.
+        if (!d || (seen = Selection(::GetDlgItem(d, IDC_MEMO))) == "0-0")
+            return false;
+        Click(d, IDCANCEL);
+        return true;
+    }});
+    EXPECT_EQ(seen, "0-5");
 }
 
-TEST_F(ViewTest, HotSyncIsRefusedWhileTheCategoryEditorIsOpen)
+// The category editor opens from the box; HotSync stays refused after it.
+TEST_F(EditorTest, TheCategoryEditorOpensFromTheBox)
 {
-    Open();
-    int during = -1;
-    Script s({On(kCategoriesTitle, [&](HWND d) {
-        during = NorvaneCommon::CComn::SyncOK();
-        Click(d, IDOK);
-    })});
-    h.ChooseCategory(-2);
-    EXPECT_TRUE(s.Finished());
-    EXPECT_EQ(during, 0);
-    EXPECT_NE(NorvaneCommon::CComn::SyncOK(), 0);
+    std::string after;
+    Run(ID_NEW_MEMO, [](HWND d) { ChooseCategory(d, -2, true); },
+        {On(kCategoriesTitle, [&](HWND c) { Click(c, IDOK); }),
+         On(kEditTitle, [&](HWND d) {
+             after = ItemText(d, IDC_CATEGORY);
+             SetItemText(d, IDC_MEMO, "x");
+             Click(d, IDOK);
+         })});
+    EXPECT_EQ(after, Ansi(u8"未分類"));
+    EXPECT_NE(CComn::SyncOK(), 0);
 }

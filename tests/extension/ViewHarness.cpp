@@ -1,12 +1,11 @@
 #include "ViewHarness.h"
 
-#include "Category.h"
-#include "MemoFile.h"
 #include "TessalyTable.h"
-#include "ViewRes.h"
+#include "shared/data/DataFileBuilder.h"
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 extern "C" __declspec(dllimport) void InitNvComnDLL(void);
@@ -16,45 +15,26 @@ using namespace uitest;
 
 namespace viewtest {
 
+// The settings key of the harness's application object.
 const char kProfileKey[] = "NorvaneViewTest";
-
-std::string WinPath(std::string path)
-{
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
 
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan)
 {
-    if (!tessaly::WriteEmptyMemoFile(path, Ansi(plan.password.c_str()), Ansi(plan.hint.c_str())))
-        return false;
-    CTessalyTable table;
-    CString p(path.c_str());
-    const std::string password = Ansi(plan.password.c_str());
-    if (table.OpenFrom(p, CFile::modeReadWrite, password.c_str()) != 0)
-        return false;
-    CCategoryMgr* mgr = table.GetCategoryManager();
-    if (!mgr)
-        return false;
-    for (const std::string& name : plan.categories) {
-        CCategory c;
-        if (mgr->Add(&c) != CatErrNone)
-            return false;
-        CString s(Ansi(name.c_str()).c_str());
-        mgr->Rename(static_cast<int>(c.GetIndex()), s);
-    }
-    DWORD id = 1001;
+    testdata::DataFileBuilder b;
+    if (!plan.password.empty())
+        b.SetPassword(Ansi(plan.password.c_str()));
+    b.hint = Ansi(plan.hint.c_str());
+    b.SetCategory(0, "Unfiled", 0);
+    for (size_t i = 0; i < plan.categories.size(); ++i)
+        b.SetCategory(static_cast<int>(i + 1), Ansi(plan.categories[i].c_str()), static_cast<std::uint8_t>(i + 1));
+    b.lastUniqueID = static_cast<std::uint8_t>(plan.categories.size());
+    std::uint32_t id = 1001;
     for (const Memo& m : plan.memos) {
-        CTessalyRecord* r = new CTessalyRecord;
-        r->SetMemo(CString(Ansi(m.text.c_str()).c_str()));
-        r->SetCategory(static_cast<DWORD>(m.category));
-        r->SetID(id++);
-        r->SetDeleted(m.deleted ? 1 : 0);
-        table.AppendRecord(r);
+        std::string text = Ansi(m.text.c_str());
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());   // stored with LF line breaks
+        b.AddMemo(text, id++, m.deleted ? testdata::attr::Deleted : 0, static_cast<std::uint32_t>(m.category));
     }
-    return table.Save() == 0;
+    return testsupport::WriteBytes(path, b.Build());
 }
 
 std::vector<std::string> ReadBack(const std::string& path, const std::string& password)
@@ -93,16 +73,23 @@ Step Watch(std::vector<std::string>* seen)
 {
     return [seen](HWND top) {
         if (top) {
-            if (IsMessageBox(top)) {
-                seen->push_back("box:" + BoxText(top));
-                Click(top, IDOK);
-            } else {
-                seen->push_back("dialog:" + WindowText(top));
-                Click(top, IDCANCEL);
-            }
+            const bool box = IsMessageBox(top);
+            seen->push_back(box ? "box:" + BoxText(top) : "dialog:" + WindowText(top));
+            Click(top, box ? IDOK : IDCANCEL);
         }
         return false;
     };
+}
+
+void ChooseCategory(HWND hDlg, int data, bool post)
+{
+    HWND h = ::GetDlgItem(hDlg, IDC_CATEGORY);
+    for (int i = 0; i < static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0)); ++i)
+        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data)
+            ::SendMessageA(h, CB_SETCURSEL, i, 0);
+    const WPARAM change = MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE);
+    post ? void(::PostMessageA(hDlg, WM_COMMAND, change, reinterpret_cast<LPARAM>(h)))
+         : void(::SendMessageA(hDlg, WM_COMMAND, change, reinterpret_cast<LPARAM>(h)));
 }
 
 ViewHarness::ViewHarness()
@@ -113,25 +100,6 @@ ViewHarness::ViewHarness()
     host.Create(nullptr, "Memo view", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CRect(20, 20, 820, 560), nullptr, 0);
     app.m_pMainWnd = &host;
     host.ShowWindow(SW_SHOW);
-    CreateView();
-}
-
-ViewHarness::~ViewHarness()
-{
-    DestroyView();
-    app.m_pMainWnd = nullptr;
-    host.DestroyWindow();
-    Pump();
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
-    // The prefix is shared with other suites that expect no settings.
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
-}
-
-void ViewHarness::CreateView()
-{
     view = new CMainDlg;
     view->Create(&host);
     CRect rc;
@@ -141,11 +109,19 @@ void ViewHarness::CreateView()
     Pump();
 }
 
-void ViewHarness::DestroyView()
+ViewHarness::~ViewHarness()
 {
     delete view;
     view = nullptr;
+    app.m_pMainWnd = nullptr;
+    host.DestroyWindow();
     Pump();
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    // The prefix is shared with other suites that expect no settings.
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kProfileKey).c_str());
 }
 
 void ViewHarness::Pump()
@@ -181,53 +157,15 @@ void ViewHarness::Select(const std::vector<int>& positions)
         ListView_SetItemState(h, p, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-void ViewHarness::ChooseCategory(int data)
-{
-    HWND h = ::GetDlgItem(view->m_hWnd, IDC_CATEGORY);
-    const int count = static_cast<int>(::SendMessageA(h, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        if (static_cast<int>(::SendMessageA(h, CB_GETITEMDATA, i, 0)) == data) {
-            ::SendMessageA(h, CB_SETCURSEL, i, 0);
-            ::SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY, CBN_SELCHANGE),
-                           reinterpret_cast<LPARAM>(h));
-            return;
-        }
-    }
-}
-
-std::string ViewHarness::Preview() const
-{
-    return ItemText(view->m_hWnd, IDC_MEMO);
-}
-
-bool ViewHarness::EditEnabled() const
-{
-    return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE;
-}
-
-int ViewHarness::ListStyle() const
-{
-    return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK);
-}
-
-std::string ViewHarness::State(UINT nID)
-{
-    int handled, enabled, checked, reserved;
-    view->GetCommandState(nID, handled, enabled, checked, reserved);
-    return std::to_string(handled) + "/" + std::to_string(enabled);
-}
-
 std::string ViewHarness::ClipboardText() const
 {
-    std::string text = "<none>";
     if (!::OpenClipboard(nullptr))
         return "<closed>";
-    if (HGLOBAL h = ::GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
-            text = p;
-            ::GlobalUnlock(h);
-        }
-    }
+    HGLOBAL h = ::GetClipboardData(CF_TEXT);
+    const char* p = h ? static_cast<const char*>(::GlobalLock(h)) : nullptr;
+    const std::string text = p ? p : "<none>";
+    if (p)
+        ::GlobalUnlock(h);
     ::CloseClipboard();
     return text;
 }

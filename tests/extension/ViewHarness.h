@@ -1,12 +1,13 @@
 // The memo view hosted in-process as the control hosts it: a top-level
 // window with CMainDlg as its child, an application object with a profile
-// key of its own, memo files made through the data core, and helpers that
-// read what the user sees.
+// key of its own, memo files, and helpers that read what the user sees.
 #pragma once
 
 #include "MainDlg.h"
 #include "UiDriver.h"
+#include "ViewRes.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,11 +15,7 @@
 namespace viewtest {
 
 // Text is UTF-8 here and Shift-JIS in the file.
-struct Memo {
-    std::string text;
-    int category = 0;
-    bool deleted = false;
-};
+struct Memo { std::string text; int category = 0; bool deleted = false; };
 
 struct MemoFilePlan {
     std::string password;                  // empty: none
@@ -28,9 +25,9 @@ struct MemoFilePlan {
 };
 
 // The path as Palm Desktop passes it, with backslashes.
-std::string WinPath(std::string path);
+inline std::string WinPath(std::string path) { return std::replace(path.begin(), path.end(), '/', '\\'), path; }
 
-// Writes the file through the data core; false when it cannot.
+// Writes the file; false when it cannot.
 bool MakeMemoFile(const std::string& path, const MemoFilePlan& plan);
 
 // One record as the data core reads it back: "text|category|flags|id",
@@ -51,6 +48,10 @@ protected:
 // dialog with Cancel, recording their texts and titles.
 uitest::Step Watch(std::vector<std::string>* seen);
 
+// Selects the entry of the dialog's category box with this item data and
+// announces it, sent or posted (when a modal dialog is to open from it).
+void ChooseCategory(HWND hDlg, int data, bool post = false);
+
 class ViewHarness {
 public:
     ViewHarness();
@@ -60,21 +61,22 @@ public:
 
     // Handles every message waiting, through the view's pre-translation.
     void Pump();
-    // Creates the view (again, after DestroyView).
-    void CreateView();
-    void DestroyView();
 
     // List items in list order: first line, "*" prefixed when selected.
     std::vector<std::string> Items(int column = 0) const;
     // Selects exactly the items at these positions.
     void Select(const std::vector<int>& positions);
-    // Selects the category box entry with this item data and announces it.
-    void ChooseCategory(int data);
-    std::string Preview() const;
-    bool EditEnabled() const;
-    int ListStyle() const;
+    void ChooseCategory(int data) { viewtest::ChooseCategory(view->m_hWnd, data); }
+    std::string Preview() const { return uitest::ItemText(view->m_hWnd, IDC_MEMO); }
+    bool EditEnabled() const { return ::IsWindowEnabled(::GetDlgItem(view->m_hWnd, IDC_EDIT)) != FALSE; }
+    int ListStyle() const { return static_cast<int>(::GetWindowLongA(::GetDlgItem(view->m_hWnd, IDC_LIST), GWL_STYLE) & LVS_TYPEMASK); }
     // The command's state as "handled/enabled".
-    std::string State(UINT nID);
+    std::string State(UINT nID)
+    {
+        int handled, enabled, checked, reserved;
+        view->GetCommandState(nID, handled, enabled, checked, reserved);
+        return std::to_string(handled) + "/" + std::to_string(enabled);
+    }
 
     std::string ClipboardText() const;
     void SetClipboardText(const std::string& ansi) const;
@@ -83,8 +85,5 @@ public:
     HostWindow host;
     CMainDlg* view = nullptr;
 };
-
-// The profile key the harness's application object uses.
-extern const char kProfileKey[];
 
 } // namespace viewtest

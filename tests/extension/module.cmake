@@ -6,13 +6,6 @@ if(NOT WIN32)
   return()
 endif()
 set(ext_gen ${CMAKE_BINARY_DIR}/extension)
-find_program(TESSALY_WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/bin/OtherLib.tlb
-  COMMAND ${TESSALY_WIDL} -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows
-          -t -o ${CMAKE_BINARY_DIR}/bin/OtherLib.tlb ${CMAKE_CURRENT_LIST_DIR}/OtherLib.idl
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/OtherLib.idl
-  VERBATIM)
-add_custom_target(ext_test_typelib DEPENDS ${CMAKE_BINARY_DIR}/bin/OtherLib.tlb)
 
 # The sink is linked in directly, so that a recording view can stand in for
 # the memo view; the control module's resources come with it.
@@ -20,11 +13,12 @@ set(desktop_tests ${TESSALY_ROOT}/tests/host/desktop)
 tessaly_add_gtest(extension_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/RegistrationTest.cpp ${CMAKE_CURRENT_LIST_DIR}/ControlTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ExtensionTest.rc ${desktop_tests}/DesktopTestSupport.cpp
+          ${TESSALY_ROOT}/tests/shared/ui/UiDriver.cpp
           ${TESSALY_ROOT}/extension/SinkObject.cpp ${ext_gen}/TessalyExt_i.c
   LIBS NvComn afxctl desktop_container shlwapi comctl32 ole32 oleaut32 uuid
   LABELS extension)
 target_include_directories(extension_test PRIVATE ${TESSALY_ROOT}/extension ${TESSALY_ROOT}/host/include ${ext_gen}
-  ${desktop_tests})
-add_dependencies(extension_test TessalyExt PalmAddOn ext_test_typelib)
+  ${desktop_tests} ${TESSALY_ROOT}/tests/shared/ui)
+add_dependencies(extension_test TessalyExt PalmAddOn)
 # It registers the stand-in's add-on manager, as the desktop tests do.
 set_tests_properties(extension_test PROPERTIES RESOURCE_LOCK hotsync_registry)
