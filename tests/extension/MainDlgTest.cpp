@@ -438,8 +438,9 @@ TEST_F(EditorTest, NewAndExistingMemosStartInTheRightCategoryAndEndAsChosen)
         EXPECT_EQ(sync, 0);
         EXPECT_NE(CComn::SyncOK(), 0);
         EXPECT_TRUE(h.view->IsModified());
-        if (c.text && c.chooseCategory == -3)
+        if (c.text && c.chooseCategory == -3) {
             EXPECT_EQ(h.Preview(), c.text);
+        }
         h.view->SaveDataFile();
         Strings records = ReadBack(m_path, "");
         const size_t at = c.command == ID_NEW_MEMO ? 2 : static_cast<size_t>(c.current);
