@@ -49,9 +49,11 @@ class PC:
         subprocess.run(["wineserver", "-p"], env=self.env)
         self.run("wineboot", timeout=300)
         # The build's prefix also serves the other tests, which may have left
-        # the view's settings, the stand-in's failure lists, conduits or the
-        # dialog tests' own company key behind.
-        for key in (COMPANY, r"HKCU\Software\NorvaneTest", r"HKCU\Software\PalmDesktopStandIn", r"HKCU\Software\HotSync"):
+        # the view's settings, their own company keys (Norvane...), the
+        # stand-in's failure lists or conduits behind.
+        _, software = self.run("reg", "query", r"HKCU\Software")
+        left = [k.strip() for k in software.splitlines() if k.strip().lower().startswith(r"hkey_current_user\software\norvane")]
+        for key in left + [r"HKCU\Software\PalmDesktopStandIn", r"HKCU\Software\HotSync"]:
             self.run("reg", "delete", key, "/f")
         if control:
             self.run("regsvr32", "/u", "/s", win(control))
